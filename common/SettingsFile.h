@@ -1,0 +1,47 @@
+// A small file of key=value lines from the "system" folder under the QARN
+// installation root. Read only; nothing is ever written back.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+
+namespace QARN {
+namespace Common {
+namespace SettingsFile {
+
+// Lines end at LF (CR LF too). Each line is trimmed of whitespace; empty
+// lines and lines starting with one of ":;/#" are skipped; any other line is
+// key=value, split at the first '=', key and value trimmed again. Keys are
+// case-sensitive and the last line of a key wins. Lines without '=' are
+// logged and skipped.
+class SettingsFile {
+ public:
+  // Remembers `fileName` (for example "locale.cfg") and loads the file once,
+  // ignoring the outcome; call Load() again for a status.
+  explicit SettingsFile(const std::string& fileName);
+
+  // Reads the file into the settings, adding and replacing keys but never
+  // removing any. The path is resolved on the first load only. Returns 0 when
+  // the file could be opened, whatever its lines held; otherwise the
+  // (negative) status of the failure to open it, which is logged.
+  HRESULT Load();
+
+  // The value stored under exactly `key` (not trimmed, case-sensitive); empty
+  // when there is none.
+  std::string GetValue(const std::string& key) const;
+
+ private:
+  void ResolvePath();
+  void AddLine(std::string& line);
+
+  // Keys are ordered byte-wise on unsigned bytes, with no case folding.
+  std::map<std::string, std::string> settings;
+  const std::string fileName;
+  std::string filePath;
+};
+
+}  // namespace SettingsFile
+}  // namespace Common
+}  // namespace QARN

@@ -1,0 +1,29 @@
+// How one line of a settings file reads. Pure text work, no platform calls.
+#pragma once
+
+#include <string>
+
+namespace QARN {
+namespace Common {
+namespace SettingsFile {
+
+struct SettingsLine {
+  enum class Kind {
+    kIgnored,  // empty after trimming, or a comment
+    kInvalid,  // neither: has no '='
+    kSetting,
+  };
+  Kind kind;
+  // kSetting: the text before the first '=', then the rest, each trimmed.
+  std::string key;
+  std::string value;
+};
+
+// Trims `line` of tab, LF, VT, FF, CR and space at both ends (in place: an
+// invalid line is reported in its trimmed form), then reads it: a line that
+// starts with one of ":;/#" is a comment; any other must hold a '='.
+SettingsLine ParseSettingsLine(std::string& line);
+
+}  // namespace SettingsFile
+}  // namespace Common
+}  // namespace QARN

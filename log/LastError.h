@@ -1,0 +1,48 @@
+// Turns the thread's last error into a status code and a readable text.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace QARN {
+namespace Log {
+namespace Internal {
+
+// Call right after a failing system or C runtime call, with the caller's
+// context name. Logs the error's text (at ERROR for a failure) and returns 0
+// when no error is recorded (neither a Win32 last error nor errno), else a
+// negative status: the error itself when it already is one, else E_FAIL.
+// When no text can be found, logs that under its own context and returns the
+// reason (E_FAIL for an error the system does not know). Never positive.
+HRESULT LogGetLastError(const char* context);
+
+// The text of the thread's last error, from the first source that has one:
+// WinINet's extended response text (error 12003), the fixed table, the
+// message catalogue, the system's message table, and errno when there is no
+// Win32 error. `status` (set to 0 by the caller) receives the mapped status
+// and is left unchanged when no error is found; `text` (passed empty)
+// receives the text. Returns a negative result when the resolution itself
+// failed.
+HRESULT GetLastErrorText(HRESULT* status, std::string* text);
+
+// The catalogue's or the system's text for `code`, cut at its first line
+// break; the catalogue's E_FAIL text when neither has one. Returns a negative
+// result when the system has no message for `code`.
+HRESULT GetSystemErrorText(DWORD code, std::string* text);
+
+// The platform functions behind the sources that tests cannot provoke for
+// real: a WinINet response text and a system message beginning with a line
+// break. Null restores the platform's own.
+using ResponseInfoFunction = BOOL(WINAPI*)(LPDWORD error, LPSTR buffer,
+                                           LPDWORD bufferLength);
+using FormatMessageFunction = DWORD(WINAPI*)(DWORD flags, LPCVOID source,
+                                             DWORD messageId, DWORD languageId,
+                                             LPSTR buffer, DWORD size,
+                                             va_list* arguments);
+void SetResponseInfoFunctionForTesting(ResponseInfoFunction function);
+void SetFormatMessageFunctionForTesting(FormatMessageFunction function);
+
+}  // namespace Internal
+}  // namespace Log
+}  // namespace QARN
