@@ -9,6 +9,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "gtest/gtest.h"
@@ -239,6 +240,119 @@ TEST_F(LauncherEndToEndTest, KernelFolderTooLongIsNotStarted) {
       << run.stderrText;
   ::Sleep(500);
   EXPECT_FALSE(Testing::PathExists(folder + kKernelRelative + kRecordName));
+}
+
+// The leftover migrator, removed from the launcher's current directory after
+// the user kernel's start. These runs use the launcher built with a short
+// pause between removal attempts.
+class LeftoverEndToEndTest : public LauncherEndToEndTest {
+ protected:
+  LeftoverEndToEndTest()
+      : folder_(root_.Path() + "Games\\Play\\"),
+        current_(root_.Path() + "Current\\"),
+        migrator_(current_ + "qarn_migrator.exe"),
+        installRoot_(root_.Path() + "QarnRoot"),
+        rootOverride_(installRoot_) {
+    Testing::CreateDirectories(current_);
+    Testing::CreateDirectories(installRoot_ + "\\system");
+    Testing::WriteFileBytes(installRoot_ + "\\system\\locale.cfg",
+                            "locale=fr_fr\r\n");
+    SetProgramFolders("C:\\Program Files", "C:\\Program Files (x86)");
+  }
+  ~LeftoverEndToEndTest() override { Unlock(); }
+
+  void InstallShortPauseLauncher(bool withProbes = true) {
+    Install(folder_, withProbes, "ZiBLauncher.exe",
+            QARN_SHORT_PAUSE_LAUNCHER_EXE);
+  }
+  void LockMigrator() {
+    Testing::WriteFileBytes(migrator_, "MZ");
+    lock_ = ::CreateFileA(migrator_.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                          nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock_, INVALID_HANDLE_VALUE);
+  }
+  void Unlock() {
+    if (lock_ != INVALID_HANDLE_VALUE) ::CloseHandle(lock_);
+    lock_ = INVALID_HANDLE_VALUE;
+  }
+  static std::vector<std::string> DeleteFailures(const std::string& stderrText) {
+    std::vector<std::string> failures;
+    for (const std::string& line : Testing::SplitLines(stderrText)) {
+      if (line.find("QARN::Common::LocalFileSystem::DeleteFileA: ") !=
+          std::string::npos) {
+        failures.push_back(line);
+      }
+    }
+    return failures;
+  }
+
+  std::string folder_;
+  std::string current_;
+  std::string migrator_;
+  std::string installRoot_;
+  Testing::InstallationRootOverride rootOverride_;
+  HANDLE lock_ = INVALID_HANDLE_VALUE;
+};
+
+// A migrator that another program still holds is removed once it lets go;
+// each failed attempt is logged with its error text.
+TEST_F(LeftoverEndToEndTest, LockedMigratorIsRemovedOnceReleased) {
+  InstallShortPauseLauncher();
+  LockMigrator();
+  std::thread releaser([this] {
+    ::Sleep(300);  // within the launcher's ten short pauses of 100 ms
+    Unlock();
+  });
+
+  const ProcessResult run = RunLauncher(folder_, current_);
+  releaser.join();
+
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_FALSE(Testing::PathExists(migrator_));
+  const std::vector<std::string> failures = DeleteFailures(run.stderrText);
+  ASSERT_GE(failures.size(), 2u) << run.stderrText;
+  EXPECT_LE(failures.size(), 20u);
+  EXPECT_EQ(failures[0].substr(0, 9), "(  ERROR)");
+  EXPECT_EQ(ProbeRecord(folder_ + kKernelRelative)[0],
+            "\"" + folder_ + kKernelRelative + "qarn_user_kernel.exe\"" +
+                kKernelArguments);
+}
+
+TEST_F(LeftoverEndToEndTest, MigratorThatNeverGoesIsTriedTenTimes) {
+  InstallShortPauseLauncher();
+  ASSERT_TRUE(::CreateDirectoryA(migrator_.c_str(), nullptr));
+
+  const ProcessResult run = RunLauncher(folder_, current_);
+
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_TRUE(Testing::PathExists(migrator_));
+  EXPECT_EQ(DeleteFailures(run.stderrText).size(), 20u) << run.stderrText;
+}
+
+TEST_F(LeftoverEndToEndTest, MigratorIsRemovedAfterAFailedKernelStart) {
+  InstallShortPauseLauncher(/*withProbes=*/false);
+  Testing::WriteFileBytes(migrator_, "MZ");
+
+  EXPECT_EQ(RunLauncher(folder_, current_).exitCode, 0u);
+  EXPECT_FALSE(Testing::PathExists(migrator_));
+}
+
+TEST_F(LeftoverEndToEndTest, MigratorInTheLauncherFolderIsLeftAlone) {
+  InstallShortPauseLauncher();
+  Testing::WriteFileBytes(folder_ + "qarn_migrator.exe", "MZ");
+
+  EXPECT_EQ(RunLauncher(folder_, current_).exitCode, 0u);
+  EXPECT_TRUE(Testing::PathExists(folder_ + "qarn_migrator.exe"));
+}
+
+TEST_F(LeftoverEndToEndTest, AdminPathLeavesTheMigratorAlone) {
+  SetProgramFolders(nullptr, root_.Path().c_str());
+  InstallShortPauseLauncher();
+  Testing::WriteFileBytes(migrator_, "MZ");
+
+  EXPECT_EQ(RunLauncher(folder_, current_).exitCode, 0u);
+  EXPECT_EQ(ProbeRecord(folder_).size(), 2u);
+  EXPECT_TRUE(Testing::PathExists(migrator_));
 }
 
 }  // namespace

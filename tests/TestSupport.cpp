@@ -286,7 +286,6 @@ ProcessResult RunProcess(const std::string& commandLine,
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = nullptr;
     startup.hStdOutput = stderrFile.Get();
     startup.hStdError = stderrFile.Get();
     PROCESS_INFORMATION process = {};
