@@ -39,7 +39,7 @@ qarn_build() {
 # command then starts in a fraction of a second, and no Wine background
 # process keeps a caller's output pipe open. Stopped on exit, also on failure.
 qarn_start_wine() {
-  export WINEPREFIX="$QARN_BUILD/wine-prefix"
+  export WINEPREFIX="${QARN_WINE_PREFIX:-$QARN_BUILD/wine-prefix}"
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
   # Without a display, a message box returns at once instead of waiting.
