@@ -1,6 +1,6 @@
 #include "log/LastError.h"
 
-#include <wininet.h>
+#include <wininet.h>  // error codes only: WinINet is loaded on first use
 
 #include <cerrno>
 #include <cstring>
@@ -20,8 +20,32 @@ constexpr const char kContext[] = "QARN::Log::Internal::LogGetLastError";
 // Serves both the WinINet response text and the C runtime's error text.
 constexpr DWORD kWorkBufferSize = 4096;
 
-ResponseInfoFunction g_responseInfo = &::InternetGetLastResponseInfoA;
 FormatMessageFunction g_formatMessage = &::FormatMessageA;
+ResponseInfoFunction g_responseInfoForTesting = nullptr;
+
+// WinINet's InternetGetLastResponseInfoA, loaded on first use from the
+// system folder only: WinINet is not one of the system's known DLLs, so a
+// "wininet.dll" dropped into the (often user-writable) game folder would
+// otherwise be loaded in its place. Null when it cannot be loaded; the last
+// error then tells why. The library stays loaded for the process's life.
+ResponseInfoFunction LoadResponseInfo() {
+  static ResponseInfoFunction loaded = nullptr;
+  if (!loaded) {
+    const HMODULE wininet =
+        ::LoadLibraryExA("wininet.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!wininet) return nullptr;
+    loaded = reinterpret_cast<ResponseInfoFunction>(
+        ::GetProcAddress(wininet, "InternetGetLastResponseInfoA"));
+  }
+  return loaded;
+}
+
+// Fetches the server's response text of the thread's latest WinINet call.
+BOOL GetLastResponseInfo(DWORD* error, char* buffer, DWORD* length) {
+  const ResponseInfoFunction responseInfo =
+      g_responseInfoForTesting ? g_responseInfoForTesting : LoadResponseInfo();
+  return responseInfo && responseInfo(error, buffer, length);
+}
 
 struct FreeLocal {
   void operator()(char* buffer) const { ::LocalFree(buffer); }
@@ -84,7 +108,7 @@ HRESULT GetLastErrorText(HRESULT* status, std::string* text) {
     DWORD responseError = 0;
     DWORD length = kWorkBufferSize;
     workBuffer[0] = '\0';
-    if (g_responseInfo(&responseError, workBuffer, &length)) {
+    if (GetLastResponseInfo(&responseError, workBuffer, &length)) {
       *status = responseError != 0 ? static_cast<HRESULT>(responseError)
                                    : E_FAIL;
       // Line breaks stay: the server's text is logged as it came.
@@ -92,8 +116,8 @@ HRESULT GetLastErrorText(HRESULT* status, std::string* text) {
       MapToStatus(status);
       return S_OK;
     }
-    // Typically a response too long for the buffer: the table's text for
-    // 12003 serves instead.
+    // Typically a response too long for the buffer (or WinINet missing): the
+    // table's text for 12003 serves instead.
     const HRESULT failure = static_cast<HRESULT>(::GetLastError());
     if (failure < 0) return failure;
   }
@@ -148,7 +172,7 @@ HRESULT GetSystemErrorText(DWORD code, std::string* text) {
 }
 
 void SetResponseInfoFunctionForTesting(ResponseInfoFunction function) {
-  g_responseInfo = function ? function : &::InternetGetLastResponseInfoA;
+  g_responseInfoForTesting = function;
 }
 
 void SetFormatMessageFunctionForTesting(FormatMessageFunction function) {
