@@ -242,6 +242,23 @@ TEST_F(LauncherEndToEndTest, KernelFolderTooLongIsNotStarted) {
   EXPECT_FALSE(Testing::PathExists(folder + kKernelRelative + kRecordName));
 }
 
+// The longest launcher folder whose kernel working folder still fits its
+// buffer: the start goes ahead uncut (the platform itself may then refuse a
+// program path beyond MAX_PATH, which is an ordinary failed start).
+TEST_F(LauncherEndToEndTest, FolderOf255CharactersIsNotRefused) {
+  std::string folder = root_.Path();
+  folder += std::string(255 - folder.size() - 1, 'e') + "\\";
+  ASSERT_EQ(folder.size(), 255u);
+  Install(folder, /*withProbes=*/true, "L.e");
+  SetProgramFolders("C:\\Program Files", "C:\\Program Files (x86)");
+
+  const ProcessResult run = RunLauncher(folder, root_.Path(), "L.e");
+
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.stderrText.find("Path too long"), std::string::npos)
+      << run.stderrText;
+}
+
 // The leftover migrator, removed from the launcher's current directory after
 // the user kernel's start. These runs use the launcher built with a short
 // pause between removal attempts.

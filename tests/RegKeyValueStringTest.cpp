@@ -1,5 +1,6 @@
 #include "common/RegKeyValueString.h"
 
+#include <ostream>
 #include <string>
 
 #include "gtest/gtest.h"
@@ -85,6 +86,42 @@ TEST_F(RegKeyValueStringTest, DataWithoutTerminatorEndWithTheReturnedBytes) {
   SetValue(REG_BINARY, std::string(260, 'z'));
   EXPECT_EQ(Read(), std::string(260, 'z'));
 }
+
+// Data of any type are taken as text up to their first zero byte, and never
+// beyond the bytes the registry returned.
+struct TypeCase {
+  const char* name;
+  DWORD type;
+  std::string data;
+  const char* expected;
+};
+
+void PrintTo(const TypeCase& typeCase, std::ostream* os) { *os << typeCase.name; }
+
+class RegKeyValueTypeTest : public RegKeyValueStringTest,
+                            public ::testing::WithParamInterface<TypeCase> {};
+
+TEST_P(RegKeyValueTypeTest, TakesTheDataAsText) {
+  SetValue(GetParam().type, GetParam().data);
+  EXPECT_EQ(Read(), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Types, RegKeyValueTypeTest,
+    ::testing::Values(
+        TypeCase{"Dword", REG_DWORD, std::string("A\0\0\0", 4), "A"},
+        TypeCase{"DwordWithoutZeroByte", REG_DWORD, "ABCD", "ABCD"},
+        TypeCase{"BigEndianDword", REG_DWORD_BIG_ENDIAN, std::string("\0\0\0A", 4), ""},
+        TypeCase{"Qword", REG_QWORD, std::string("qword\0\0\0", 8), "qword"},
+        TypeCase{"None", REG_NONE, "none", "none"},
+        TypeCase{"Link", REG_LINK, std::string("l\0i\0", 4), "l"},
+        TypeCase{"EmptyBinary", REG_BINARY, "", ""},
+        TypeCase{"StringWithoutTerminator", REG_SZ, "abc", "abc"},
+        TypeCase{"StringWithInnerZero", REG_SZ, std::string("ab\0cd\0", 6), "ab"},
+        TypeCase{"HighBytes", REG_SZ, std::string("\xE9t\xE9\0", 4), "\xE9t\xE9"},
+        TypeCase{"ThousandBytes", REG_SZ, std::string(999, 'k') + '\0', "fallback"},
+        TypeCase{"ThousandBytesBinary", REG_BINARY, std::string(1000, 'b'), "fallback"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(GetLocalRootFolderTest, ReadsTheRegistryOnceAndKeepsTheFirstText) {
   Testing::InstallationRootOverride root("E:\\QARN");

@@ -156,6 +156,21 @@ TEST_F(SettingsFileTest, OverlongInvalidLineIsLoggedCut) {
   EXPECT_EQ(settings.GetValue("k"), "v");
 }
 
+TEST_F(SettingsFileTest, MillionLinesAreAllRead) {
+  std::string content;
+  content.reserve(20 << 20);
+  for (int i = 0; i < 1000000; ++i) {
+    content += i % 10 == 0 ? "# comment\r\n" : "key" + std::to_string(i) + " = " +
+                                                    std::to_string(i) + "\r\n";
+  }
+  Write("big.cfg", content);
+  const SettingsFile settings("big.cfg");
+  EXPECT_EQ(settings.GetValue("key1"), "1");
+  EXPECT_EQ(settings.GetValue("key999999"), "999999");
+  EXPECT_EQ(settings.GetValue("key10"), "");  // a comment line
+  EXPECT_TRUE(log_.Errors(kContext).empty());
+}
+
 TEST_F(SettingsFileTest, DirectoryInPlaceOfTheFileFailsToLoad) {
   Testing::CreateDirectories(rootPath_ + "\\system\\dir.cfg");
   SettingsFile settings("dir.cfg");
