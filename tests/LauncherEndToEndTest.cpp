@@ -71,6 +71,16 @@ class LauncherEndToEndTest : public ::testing::Test {
 
   TempDir root_;
 
+  // Runs a launcher named "L.e" from a folder of `length` characters (its
+  // trailing separator included) under the root. The short name keeps the
+  // launcher's own path within 259 characters.
+  ProcessResult RunFromFolderOfLength(size_t length, std::string* folder) {
+    const std::string& root = root_.Path();
+    *folder = root + std::string(length - root.size() - 1, 'f') + "\\";
+    Install(*folder, /*withProbes=*/true, "L.e");
+    return RunLauncher(*folder, root, "L.e");
+  }
+
  private:
   static std::unique_ptr<RegistryValueOverride> Override(const char* name,
                                                          const char* value) {
@@ -223,16 +233,11 @@ TEST_F(LauncherEndToEndTest, FailedAdminStartStillExitsWithZero) {
 
 // A launcher folder of 256 characters leaves no room in the 260-character
 // working-folder buffer for "QARN": the kernel must not be started in a cut
-// folder, and the launcher says why. The launcher's name is short enough to
-// keep its own path within 259 characters.
+// folder, and the launcher says why.
 TEST_F(LauncherEndToEndTest, KernelFolderTooLongIsNotStarted) {
-  std::string folder = root_.Path();
-  folder += std::string(256 - folder.size() - 1, 'f') + "\\";
-  ASSERT_EQ(folder.size(), 256u);
-  Install(folder, /*withProbes=*/true, "L.e");
   SetProgramFolders("C:\\Program Files", "C:\\Program Files (x86)");
-
-  const ProcessResult run = RunLauncher(folder, root_.Path(), "L.e");
+  std::string folder;
+  const ProcessResult run = RunFromFolderOfLength(256, &folder);
 
   EXPECT_EQ(run.exitCode, 0u);
   EXPECT_NE(run.stderrText.find("QARN::Launcher::RunLauncher: Path too long"),
@@ -246,13 +251,9 @@ TEST_F(LauncherEndToEndTest, KernelFolderTooLongIsNotStarted) {
 // buffer: the start goes ahead uncut (the platform itself may then refuse a
 // program path beyond MAX_PATH, which is an ordinary failed start).
 TEST_F(LauncherEndToEndTest, FolderOf255CharactersIsNotRefused) {
-  std::string folder = root_.Path();
-  folder += std::string(255 - folder.size() - 1, 'e') + "\\";
-  ASSERT_EQ(folder.size(), 255u);
-  Install(folder, /*withProbes=*/true, "L.e");
   SetProgramFolders("C:\\Program Files", "C:\\Program Files (x86)");
-
-  const ProcessResult run = RunLauncher(folder, root_.Path(), "L.e");
+  std::string folder;
+  const ProcessResult run = RunFromFolderOfLength(255, &folder);
 
   EXPECT_EQ(run.exitCode, 0u);
   EXPECT_EQ(run.stderrText.find("Path too long"), std::string::npos)
