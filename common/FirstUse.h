@@ -20,6 +20,7 @@ class FirstUse {
  public:
   template <typename... Args>
   static T& Get(Args&&... args) {
+    // cppcheck-suppress knownConditionTrueFalse ; earlier calls set built_
     if (!built_) {
       built_ = true;
       try {
@@ -28,7 +29,9 @@ class FirstUse {
         built_ = false;
         throw;
       }
-      std::atexit(&Destroy);
+      // Should the registration fail, the object is never destroyed; what it
+      // holds goes with the process all the same.
+      static_cast<void>(std::atexit(&Destroy));
     }
     return *Object();
   }

@@ -31,8 +31,9 @@ HRESULT LocalFileSystem::RemoveReadOnly(const std::string& path) {
   const bool readable = attributes != INVALID_FILE_ATTRIBUTES;
   if (readable && !(attributes & FILE_ATTRIBUTE_READONLY)) return S_OK;
   const bool cleared =
-      readable && ::SetFileAttributesA(path.c_str(),
-                                       attributes & ~FILE_ATTRIBUTE_READONLY);
+      readable &&
+      ::SetFileAttributesA(path.c_str(),
+                           attributes & ~FILE_ATTRIBUTE_READONLY) != FALSE;
   if (cleared) {
     Log::LogPrintf(Log::DEBUG, kRemoveReadOnlyContext,
                    "Removed read-only flag from \"%s\"", path.c_str());

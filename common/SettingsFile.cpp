@@ -3,10 +3,9 @@
 #include <share.h>
 
 #include <cstdio>
-#include <cstring>
 #include <memory>
-#include <utility>
 
+#include "common/LineSplitter.h"
 #include "common/RegKeyValueString.h"
 #include "common/SettingsLine.h"
 #include "log/LastError.h"
@@ -21,32 +20,27 @@ constexpr const char kContext[] =
     "QARN::Common::SettingsFile::SettingsFile::Load";
 
 struct CloseFile {
-  void operator()(std::FILE* file) const { std::fclose(file); }
+  // The file is only read, so a failure to close it loses nothing.
+  void operator()(std::FILE* file) const {
+    static_cast<void>(std::fclose(file));
+  }
 };
 using OpenFile = std::unique_ptr<std::FILE, CloseFile>;
 
-// Calls `onLine` for each line of `file`, without its LF; the last line needs
-// none. Lines may hold any byte, NUL included. Stops at end of file or at a
-// read error.
+// Settings files are small: one block usually holds a whole one.
+constexpr std::size_t kReadBlockSize = std::size_t{64} * 1024;
+
+// Calls `onLine` for each line of `file` (see LineSplitter). Stops at end of
+// file or at a read error.
 template <typename OnLine>
 void ForEachLine(std::FILE* file, OnLine onLine) {
-  char block[64 * 1024];
-  std::string line;
+  char block[kReadBlockSize];
+  LineSplitter lines;
   std::size_t read;
   while ((read = std::fread(block, 1, sizeof block, file)) > 0) {
-    const char* start = block;
-    const char* const end = block + read;
-    for (const char* lineEnd;
-         (lineEnd = static_cast<const char*>(
-              std::memchr(start, '\n', end - start))) != nullptr;
-         start = lineEnd + 1) {
-      line.append(start, lineEnd);
-      onLine(line);
-      line.clear();
-    }
-    line.append(start, end);
+    lines.Feed(block, read, onLine);
   }
-  if (!line.empty()) onLine(line);
+  lines.Finish(onLine);
 }
 
 }  // namespace
@@ -102,7 +96,7 @@ void SettingsFile::AddLine(std::string& line) {
       Log::LogPrintf(Log::VERBOSE, kContext,
                      "Read in settings key:\"%s\" with value:\"%s\"",
                      parsed.key.c_str(), parsed.value.c_str());
-      settings[parsed.key] = std::move(parsed.value);
+      StoreSetting(parsed, settings);
       return;
   }
 }

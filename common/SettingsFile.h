@@ -4,8 +4,9 @@
 
 #include <windows.h>
 
-#include <map>
 #include <string>
+
+#include "common/SettingsLine.h"
 
 namespace QARN {
 namespace Common {
@@ -36,8 +37,7 @@ class SettingsFile {
   void ResolvePath();
   void AddLine(std::string& line);
 
-  // Keys are ordered byte-wise on unsigned bytes, with no case folding.
-  std::map<std::string, std::string> settings;
+  Settings settings;
   const std::string fileName;
   std::string filePath;
 };

@@ -1,6 +1,7 @@
 #include "common/SettingsLine.h"
 
 #include <string_view>
+#include <utility>
 
 #include <boost/algorithm/string/trim.hpp>
 
@@ -12,7 +13,8 @@ SettingsLine ParseSettingsLine(std::string& line) {
   using Kind = SettingsLine::Kind;
   boost::algorithm::trim(line);
   constexpr std::string_view kCommentStarts = ":;/#";
-  if (line.empty() || kCommentStarts.find(line.front()) != kCommentStarts.npos) {
+  if (line.empty() ||
+      kCommentStarts.find(line.front()) != std::string_view::npos) {
     return {Kind::kIgnored, {}, {}};
   }
   const std::size_t equals = line.find('=');
@@ -22,6 +24,10 @@ SettingsLine ParseSettingsLine(std::string& line) {
   boost::algorithm::trim(setting.key);
   boost::algorithm::trim(setting.value);
   return setting;
+}
+
+void StoreSetting(SettingsLine& setting, Settings& settings) {
+  settings[setting.key] = std::move(setting.value);
 }
 
 }  // namespace SettingsFile

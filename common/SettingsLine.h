@@ -1,6 +1,7 @@
 // How one line of a settings file reads. Pure text work, no platform calls.
 #pragma once
 
+#include <map>
 #include <string>
 
 namespace QARN {
@@ -23,6 +24,14 @@ struct SettingsLine {
 // invalid line is reported in its trimmed form), then reads it: a line that
 // starts with one of ":;/#" is a comment; any other must hold a '='.
 SettingsLine ParseSettingsLine(std::string& line);
+
+// Keys are ordered byte-wise on unsigned bytes, with no case folding.
+using Settings = std::map<std::string, std::string>;
+
+// Stores the value of `setting` (a kSetting line) under its key, replacing
+// what an earlier line of the same key stored: the last line of a key wins.
+// The value is moved out of `setting`.
+void StoreSetting(SettingsLine& setting, Settings& settings);
 
 }  // namespace SettingsFile
 }  // namespace Common

@@ -41,16 +41,6 @@ std::string ReadCurrentVersionValue(const char* valueName) {
       .Value();
 }
 
-// Copies `text` with its terminator into `buffer`; false, with the buffer
-// untouched, when it does not fit whole.
-template <std::size_t Size>
-bool CopyWhole(const std::string& text, char (&buffer)[Size]) {
-  if (text.size() >= Size) return false;
-  text.copy(buffer, text.size());
-  buffer[text.size()] = '\0';
-  return true;
-}
-
 // Starts the planned program in a new console and lets it run on its own.
 bool Start(const LaunchPlan& plan) {
   char commandLine[kCommandLineSize];

@@ -8,7 +8,7 @@ namespace {
 #ifdef QARN_TEST_REMOVAL_PAUSE_MS
 // A test-only build of the launcher: end-to-end tests of a migrator that
 // stays locked would otherwise wait ten times five seconds.
-void PauseBetweenRemovalAttempts(unsigned long) {
+void PauseBetweenRemovalAttempts(unsigned long /*milliseconds*/) {
   ::Sleep(QARN_TEST_REMOVAL_PAUSE_MS);
 }
 #else
@@ -19,6 +19,7 @@ void PauseBetweenRemovalAttempts(unsigned long milliseconds) {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previousInstance*/,
+                   LPSTR /*commandLine*/, int /*showCommand*/) {
   return QARN::Launcher::RunLauncher(&PauseBetweenRemovalAttempts);
 }

@@ -41,10 +41,11 @@ ResponseInfoFunction LoadResponseInfo() {
 }
 
 // Fetches the server's response text of the thread's latest WinINet call.
-BOOL GetLastResponseInfo(DWORD* error, char* buffer, DWORD* length) {
+bool GetLastResponseInfo(DWORD* error, char* buffer, DWORD* length) {
   const ResponseInfoFunction responseInfo =
       g_responseInfoForTesting ? g_responseInfoForTesting : LoadResponseInfo();
-  return responseInfo && responseInfo(error, buffer, length);
+  return responseInfo != nullptr &&
+         responseInfo(error, buffer, length) != FALSE;
 }
 
 struct FreeLocal {

@@ -5,6 +5,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "log/LogLine.h"
+
 namespace QARN {
 namespace Log {
 namespace {
@@ -14,11 +16,6 @@ LogLevel g_currentLevel = USER;
 const char* g_currentContext = nullptr;
 LogListener* g_listener = nullptr;
 boost::shared_ptr<LogFile> g_logFile;
-
-constexpr const char kLineFormat[] = "(%s)[%02d:%02d:%02d.%03d] %s: %s\n";
-
-const char* const kLevelLabels[] = {"   USER", "  ERROR", "WARNING", "  DEBUG",
-                                    "VERBOSE"};
 
 bool PassesThreshold(LogLevel level) { return level <= ERROR; }
 
@@ -35,19 +32,22 @@ SYSTEMTIME LocalTime() {
   return now;
 }
 
+LogTime ToLogTime(const SYSTEMTIME& time) {
+  return LogTime{time.wHour, time.wMinute, time.wSecond, time.wMilliseconds};
+}
+
 void WriteToStderr(const char* message) {
   const SYSTEMTIME now = LocalTime();
-  std::fprintf(stderr, kLineFormat, LevelLabel(g_currentLevel), now.wHour,
-               now.wMinute, now.wSecond, now.wMilliseconds, g_currentContext,
-               message);
+  // Standard error is the last place a failure could be reported to.
+  static_cast<void>(std::fprintf(
+      stderr, kLogLineFormat, LevelLabel(g_currentLevel), now.wHour,
+      now.wMinute, now.wSecond, now.wMilliseconds, g_currentContext, message));
 }
 
 void WriteToLogFile(const char* message) {
   char line[kLogBufferSize];
-  const SYSTEMTIME now = LocalTime();
-  std::snprintf(line, sizeof line, kLineFormat, LevelLabel(g_currentLevel),
-                now.wHour, now.wMinute, now.wSecond, now.wMilliseconds,
-                g_currentContext, message);
+  FormatLogLine(line, g_currentLevel, ToLogTime(LocalTime()), g_currentContext,
+                message);
   if (!g_logFile || !g_logFile->Stream()) return;
   // fputs rather than fprintf("%s"): this C library's fprintf counts the
   // characters even when the stream refuses them, hiding the failure.
@@ -71,21 +71,20 @@ void Emit(const char* message) {
 }  // namespace
 
 LogFile::~LogFile() {
-  if (stream_) std::fclose(stream_);
+  // Every line was flushed, and its failure reported, when it was written.
+  if (stream_) static_cast<void>(std::fclose(stream_));
 }
 
+// The callers' format strings are checked at compile time (see
+// QARN_PRINTF_FORMAT), which a parameter pack would lose.
+// NOLINTNEXTLINE(cert-dcl50-cpp)
 void LogPrintf(LogLevel level, const char* context, const char* format, ...) {
   SetCurrent(level, context);
   if (!PassesThreshold(level)) return;
   char message[kLogBufferSize];
   va_list args;
   va_start(args, format);
-  // Cuts an overlong message at the buffer's end instead of failing; a
-  // message that cannot be formatted at all (an argument with no narrow form)
-  // is logged as its format rather than lost.
-  if (std::vsnprintf(message, sizeof message, format, args) < 0) {
-    std::snprintf(message, sizeof message, "%s", format);
-  }
+  FormatLogMessage(message, format, args);
   va_end(args);
   Emit(message);
 }
@@ -98,12 +97,6 @@ void LogMessage(LogLevel level, const char* context, const char* text) {
 LogLevel CurrentLevel() { return g_currentLevel; }
 
 const char* CurrentContext() { return g_currentContext; }
-
-const char* LevelLabel(LogLevel level) {
-  const int index = static_cast<int>(level);
-  const int count = static_cast<int>(sizeof kLevelLabels / sizeof *kLevelLabels);
-  return index >= 0 && index < count ? kLevelLabels[index] : "???????";
-}
 
 void SetLogListener(LogListener* listener) { g_listener = listener; }
 

@@ -13,6 +13,17 @@
 
 #include <boost/shared_ptr.hpp>
 
+// Has the compiler check a call's arguments against its format. Clang, which
+// runs the analysers and the host build, knows no gnu_printf; GCC needs it,
+// for the mingw-w64 C library formats by the GNU rules here.
+#if defined(__clang__)
+#define QARN_PRINTF_FORMAT(formatIndex, firstArgument) \
+  __attribute__((format(printf, formatIndex, firstArgument)))
+#else
+#define QARN_PRINTF_FORMAT(formatIndex, firstArgument) \
+  __attribute__((format(gnu_printf, formatIndex, firstArgument)))
+#endif
+
 namespace QARN {
 namespace Log {
 
@@ -57,7 +68,7 @@ constexpr int kLogBufferSize = 4096;
 // Logs a message built from a printf-style format. Messages below the
 // threshold are not formatted at all.
 void LogPrintf(LogLevel level, const char* context, const char* format, ...)
-    __attribute__((format(gnu_printf, 3, 4)));
+    QARN_PRINTF_FORMAT(3, 4);
 
 // Logs a finished text; it is never read as a format.
 void LogMessage(LogLevel level, const char* context, const char* text);
