@@ -65,8 +65,27 @@ bool Start(const LaunchPlan& plan) {
   return true;
 }
 
+using MessageBoxFunction = int(WINAPI*)(HWND owner, LPCSTR text,
+                                       LPCSTR caption, UINT type);
+
+// user32 is loaded only when a failure has to be shown: a run that starts
+// its program needs nothing of it, and loading it takes longer than all the
+// rest of such a run (several milliseconds under Wine). It is one of the
+// system's known DLLs, so it comes from the system folder whatever lies
+// beside the launcher.
 void ShowFailure(const char* message) {
-  ::MessageBoxA(nullptr, message, nullptr, MB_OK);
+  const HMODULE user32 = ::LoadLibraryA("user32.dll");
+  const auto messageBox =
+      user32 == nullptr
+          ? nullptr
+          : reinterpret_cast<MessageBoxFunction>(
+                ::GetProcAddress(user32, "MessageBoxA"));
+  if (messageBox == nullptr) {
+    Log::LogPrintf(Log::ERROR, kContext, "Cannot show \"%s\" (error %lu).",
+                   message, static_cast<unsigned long>(::GetLastError()));
+    return;
+  }
+  messageBox(nullptr, message, nullptr, MB_OK);
 }
 
 }  // namespace
