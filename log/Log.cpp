@@ -45,10 +45,11 @@ void WriteToStderr(const char* message) {
 }
 
 void WriteToLogFile(const char* message) {
+  // Without an open log file there is nothing to format the line for.
+  if (!g_logFile || !g_logFile->Stream()) return;
   char line[kLogBufferSize];
   FormatLogLine(line, g_currentLevel, ToLogTime(LocalTime()), g_currentContext,
                 message);
-  if (!g_logFile || !g_logFile->Stream()) return;
   // fputs rather than fprintf("%s"): this C library's fprintf counts the
   // characters even when the stream refuses them, hiding the failure.
   if (std::fputs(line, g_logFile->Stream()) < 0) {

@@ -9,7 +9,13 @@ QARN_WINESERVER=/usr/lib/wine/wineserver
 qarn_packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64
   libboost-dev googletest cmake make binutils-mingw-w64-i686 file)
 
-# Installs the Debian packages that are missing (apt-get update once).
+# What scripts/test and the scripts it runs need besides the build's own
+# packages: the host build and static analysis, and the release checks. (The
+# real-window test installs its X server itself, and skips where it cannot.)
+qarn_test_packages=(clang libclang-rt-dev clang-tidy cppcheck icoutils python3)
+
+# Installs the Debian packages that are missing. The package lists are
+# updated once, also across the scripts that one script runs.
 qarn_install_packages() {
   local missing=() package
   for package in "${qarn_packages[@]}" "$@"; do
@@ -20,7 +26,10 @@ qarn_install_packages() {
   echo "Installing: ${missing[*]}"
   local sudo=
   [ "$(id -u)" -eq 0 ] || sudo=sudo
-  $sudo apt-get update
+  if [ -z "${QARN_APT_UPDATED:-}" ]; then
+    $sudo apt-get update
+    export QARN_APT_UPDATED=1
+  fi
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y \
     --no-install-recommends "${missing[@]}"
 }
