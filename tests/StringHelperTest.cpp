@@ -55,27 +55,38 @@ int WINAPI FailToConvert(UINT codePage, DWORD flags, LPCWCH input, int length,
   return 0;
 }
 
-TEST(ConvertToMultiByteFailureTest, FailedSizingClearsTheOutputAndLogs) {
-  Testing::LogRecorder log;
-  std::string output = "stale";
-  EXPECT_FALSE(
-      StringHelper::ConvertToMultiByte(L"abc", output, &FailToSize));
-  EXPECT_EQ(output, "");
-  EXPECT_EQ(log.Errors(kContext),
-            std::vector<std::string>{
-                "Failed to get size to convert to mb string: abc"});
+struct FailureCase {
+  const char* name;
+  StringHelper::WideToMultiByteFunction convert;
+  const wchar_t* input;
+  const char* error;
+};
+
+void PrintTo(const FailureCase& failureCase, std::ostream* os) {
+  *os << failureCase.name;
 }
 
-TEST(ConvertToMultiByteFailureTest, FailedConversionClearsTheOutputAndLogs) {
+class ConvertToMultiByteFailureTest
+    : public ::testing::TestWithParam<FailureCase> {};
+
+TEST_P(ConvertToMultiByteFailureTest, ClearsTheOutputAndLogs) {
   Testing::LogRecorder log;
   std::string output = "stale";
-  EXPECT_FALSE(
-      StringHelper::ConvertToMultiByte(L"abcd", output, &FailToConvert));
+  EXPECT_FALSE(StringHelper::ConvertToMultiByte(GetParam().input, output,
+                                                GetParam().convert));
   EXPECT_EQ(output, "");
-  // The size counts the terminator, and the buffer has one byte more.
-  EXPECT_EQ(log.Errors(kContext),
-            std::vector<std::string>{"Failed to convert to mb string[6]: abcd"});
+  EXPECT_EQ(log.Errors(kContext), std::vector<std::string>{GetParam().error});
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, ConvertToMultiByteFailureTest,
+    ::testing::Values(
+        FailureCase{"Sizing", &FailToSize, L"abc",
+                    "Failed to get size to convert to mb string: abc"},
+        // The size counts the terminator, and the buffer has one byte more.
+        FailureCase{"Conversion", &FailToConvert, L"abcd",
+                    "Failed to convert to mb string[6]: abcd"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace Common
