@@ -7,7 +7,7 @@ QARN_WINE=/usr/lib/wine/wine64
 QARN_WINESERVER=/usr/lib/wine/wineserver
 
 qarn_packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64
-  libboost-dev googletest cmake make binutils-mingw-w64-i686 file)
+  libboost-dev googletest cmake make binutils-mingw-w64-i686)
 
 # What scripts/test and the scripts it runs need besides the build's own
 # packages: the host build and static analysis, and the release checks. (The
