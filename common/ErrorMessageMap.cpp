@@ -140,7 +140,8 @@ ErrorMessageMap::ErrorMessageMap() {
   for (std::size_t i = 0; i < kConvertedTextCount; ++i) {
     // A failed conversion leaves `converted` empty, and the key gets the
     // empty text; the failure is logged by the conversion.
-    StringHelper::ConvertToMultiByte(set.texts[i], converted);
+    static_cast<void>(
+        StringHelper::ConvertToMultiByte(set.texts[i], converted));
     messages_[kConvertedKeys[i]] = converted;
   }
   messages_[QARN_E_REGION_BLOCKED] = set.regionMessage;

@@ -21,7 +21,8 @@ HRESULT LocalFileSystem::DeleteFileA(const std::string& path) {
   if (::DeleteFileA(path.c_str())) return S_OK;
   const HRESULT firstFailure = Log::Internal::LogGetLastError(kDeleteContext);
   if (firstFailure >= 0) return firstFailure;
-  RemoveReadOnly(path);
+  // The second attempt is made whatever the attribute change gave.
+  static_cast<void>(RemoveReadOnly(path));
   if (::DeleteFileA(path.c_str())) return S_OK;
   return Log::Internal::LogGetLastError(kDeleteContext);
 }

@@ -19,12 +19,12 @@ class LocalFileSystem {
   // Returns 0 when the file was deleted, else the negative status of the
   // failure (a failure with no recorded error counts as done and returns 0).
   // Directories are never removed.
-  static HRESULT DeleteFileA(const std::string& path);
+  [[nodiscard]] static HRESULT DeleteFileA(const std::string& path);
 
   // Clears the read-only attribute of `path`, keeping every other attribute.
   // Returns 0 when the attribute is clear afterwards, E_FAIL (logged) when the
   // attributes cannot be read or changed.
-  static HRESULT RemoveReadOnly(const std::string& path);
+  [[nodiscard]] static HRESULT RemoveReadOnly(const std::string& path);
 
   // True when `path` names anything whose attributes can be read, a
   // directory included.

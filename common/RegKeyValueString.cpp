@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/FirstUse.h"
+#include "common/UniqueAny.h"
 #include "log/Log.h"
 
 namespace QARN {
@@ -15,18 +16,6 @@ constexpr const char kContext[] =
 
 // Values whose data need more than this fail with ERROR_MORE_DATA.
 constexpr DWORD kValueBufferSize = 260;
-
-class OpenRegKey {
- public:
-  explicit OpenRegKey(HKEY key) : key_(key) {}
-  ~OpenRegKey() { ::RegCloseKey(key_); }
-  OpenRegKey(const OpenRegKey&) = delete;
-  OpenRegKey& operator=(const OpenRegKey&) = delete;
-  HKEY Get() const { return key_; }
-
- private:
-  HKEY key_;
-};
 
 struct InstallationRootTag {};
 
@@ -45,22 +34,20 @@ RegKeyValueString::RegKeyValueString(const char* keyPath,
 }
 
 void RegKeyValueString::Read() {
-  HKEY key = nullptr;
+  UniqueRegKey key;
   const LONG openCode =
-      ::RegOpenKeyExA(rootKey_, keyPath_.c_str(), 0, KEY_READ, &key);
+      ::RegOpenKeyExA(rootKey_, keyPath_.c_str(), 0, KEY_READ, key.Put());
   if (openCode != ERROR_SUCCESS) {
     Log::LogPrintf(Log::ERROR, kContext,
                    "Failed to find registry key \"%s\" (%d).", keyPath_.c_str(),
                    static_cast<int>(openCode));
     return;
   }
-  const OpenRegKey openKey(key);
-
   char buffer[kValueBufferSize];
   DWORD type = 0;
   DWORD size = kValueBufferSize;
   const LONG queryCode =
-      ::RegQueryValueExA(openKey.Get(), valueName_.c_str(), nullptr, &type,
+      ::RegQueryValueExA(key.Get(), valueName_.c_str(), nullptr, &type,
                          reinterpret_cast<BYTE*>(buffer), &size);
   if (queryCode != ERROR_SUCCESS) {
     Log::LogPrintf(Log::ERROR, kContext,

@@ -3,11 +3,13 @@
 #include <share.h>
 
 #include <cstdio>
-#include <memory>
+#include <new>
+#include <stdexcept>
 
 #include "common/LineSplitter.h"
 #include "common/RegKeyValueString.h"
 #include "common/SettingsLine.h"
+#include "common/UniqueAny.h"
 #include "log/LastError.h"
 #include "log/Log.h"
 
@@ -18,14 +20,6 @@ namespace {
 
 constexpr const char kContext[] =
     "QARN::Common::SettingsFile::SettingsFile::Load";
-
-struct CloseFile {
-  // The file is only read, so a failure to close it loses nothing.
-  void operator()(std::FILE* file) const {
-    static_cast<void>(std::fclose(file));
-  }
-};
-using OpenFile = std::unique_ptr<std::FILE, CloseFile>;
 
 // Settings files are small: one block usually holds a whole one.
 constexpr std::size_t kReadBlockSize = std::size_t{64} * 1024;
@@ -46,14 +40,15 @@ void ForEachLine(std::FILE* file, OnLine onLine) {
 }  // namespace
 
 SettingsFile::SettingsFile(const std::string& fileName) : fileName(fileName) {
-  Load();
+  // A caller that needs the outcome loads again.
+  static_cast<void>(Load());
 }
 
 HRESULT SettingsFile::Load() {
   if (filePath.empty()) ResolvePath();
   // Text mode, so CR LF ends a line; other programs may read and write the
   // file meanwhile.
-  const OpenFile file(::_fsopen(filePath.c_str(), "rt", _SH_DENYNO));
+  const UniqueStream file(::_fsopen(filePath.c_str(), "rt", _SH_DENYNO));
   if (!file) {
     const HRESULT status = Log::Internal::LogGetLastError(kContext);
     if (status < 0) {
@@ -63,13 +58,30 @@ HRESULT SettingsFile::Load() {
     }
     return status;
   }
-  ForEachLine(file.get(), [this](std::string& line) { AddLine(line); });
+  // A file too big to hold (one endless line, say) is a file that cannot be
+  // read: the settings read so far stay, and the caller goes on without the
+  // rest.
+  try {
+    ForEachLine(file.Get(), [this](std::string& line) { AddLine(line); });
+  } catch (const std::bad_alloc&) {
+    return ReportTooBigToHold();
+  } catch (const std::length_error&) {
+    return ReportTooBigToHold();
+  }
   return S_OK;
 }
 
 std::string SettingsFile::GetValue(const std::string& key) const {
   const auto found = settings.find(key);
   return found == settings.end() ? std::string() : found->second;
+}
+
+HRESULT SettingsFile::ReportTooBigToHold() const {
+  Log::LogPrintf(Log::ERROR, kContext,
+                 "Failed to read settings file \"%s\": it does not fit in "
+                 "memory.",
+                 filePath.c_str());
+  return E_OUTOFMEMORY;
 }
 
 void SettingsFile::ResolvePath() {

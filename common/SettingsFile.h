@@ -25,9 +25,10 @@ class SettingsFile {
 
   // Reads the file into the settings, adding and replacing keys but never
   // removing any. The path is resolved on the first load only. Returns 0 when
-  // the file could be opened, whatever its lines held; otherwise the
-  // (negative) status of the failure to open it, which is logged.
-  HRESULT Load();
+  // the file could be opened and held, whatever its lines held; otherwise a
+  // negative status, logged: the failure to open it, or E_OUTOFMEMORY for a
+  // file too big to hold (the settings read before it stay).
+  [[nodiscard]] HRESULT Load();
 
   // The value stored under exactly `key` (not trimmed, case-sensitive); empty
   // when there is none.
@@ -35,6 +36,7 @@ class SettingsFile {
 
  private:
   void ResolvePath();
+  HRESULT ReportTooBigToHold() const;
   void AddLine(std::string& line);
 
   Settings settings;

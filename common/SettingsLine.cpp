@@ -9,9 +9,23 @@ namespace QARN {
 namespace Common {
 namespace SettingsFile {
 
+namespace {
+
+// The whitespace of the classic locale, the one this program runs in (it
+// never installs another): tab, LF, VT, FF, CR and space, and no byte from
+// 0x80 up. Spelt out rather than asked of a locale, which would link in the
+// C++ library's locale machinery, more than half of the program's size.
+bool IsClassicSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+}  // namespace
+
+void Trim(std::string& text) {
+  boost::algorithm::trim_if(text, &IsClassicSpace);
+}
+
 SettingsLine ParseSettingsLine(std::string& line) {
   using Kind = SettingsLine::Kind;
-  boost::algorithm::trim(line);
+  Trim(line);
   constexpr std::string_view kCommentStarts = ":;/#";
   if (line.empty() ||
       kCommentStarts.find(line.front()) != std::string_view::npos) {
@@ -21,8 +35,8 @@ SettingsLine ParseSettingsLine(std::string& line) {
   if (equals == std::string::npos) return {Kind::kInvalid, {}, {}};
   SettingsLine setting{Kind::kSetting, line.substr(0, equals),
                        line.substr(equals + 1)};
-  boost::algorithm::trim(setting.key);
-  boost::algorithm::trim(setting.value);
+  Trim(setting.key);
+  Trim(setting.value);
   return setting;
 }
 

@@ -20,6 +20,9 @@ struct SettingsLine {
   std::string value;
 };
 
+// Removes tab, LF, VT, FF, CR and space from both ends of `text`.
+void Trim(std::string& text);
+
 // Trims `line` of tab, LF, VT, FF, CR and space at both ends (in place: an
 // invalid line is reported in its trimmed form), then reads it: a line that
 // starts with one of ":;/#" is a comment; any other must hold a '='.

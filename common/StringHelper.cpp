@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "common/PlatformHooks.h"
 #include "log/Log.h"
 
 namespace QARN {
@@ -15,12 +16,7 @@ constexpr const char kContext[] =
 
 bool StringHelper::ConvertToMultiByte(const std::wstring& input,
                                       std::string& output) {
-  return ConvertToMultiByte(input, output, &::WideCharToMultiByte);
-}
-
-bool StringHelper::ConvertToMultiByte(const std::wstring& input,
-                                      std::string& output,
-                                      WideToMultiByteFunction convert) {
+  const auto convert = PlatformHooks::wideCharToMultiByte;
   output.clear();
   if (input.empty()) return true;
   // A length of -1 reads the input up to its first null character and counts

@@ -2,27 +2,10 @@
 // in which working folder. Pure string work, no platform calls.
 #pragma once
 
-#include <cstddef>
 #include <string>
 
 namespace QARN {
 namespace Launcher {
-
-// Sizes of the fixed buffers handed to the platform, terminator included.
-constexpr std::size_t kModulePathSize = 260;
-constexpr std::size_t kCommandLineSize = 520;
-constexpr std::size_t kWorkingFolderSize = 260;
-
-// Copies `text` with its terminator into `buffer`; false, with the buffer
-// untouched, when it does not fit whole: a cut path would start the wrong
-// program, or run it in the wrong folder.
-template <std::size_t Size>
-bool CopyWhole(const std::string& text, char (&buffer)[Size]) {
-  if (text.size() >= Size) return false;
-  text.copy(buffer, text.size());
-  buffer[text.size()] = '\0';
-  return true;
-}
 
 constexpr const char kAdminLauncherName[] = "zib.launcher.admin.exe";
 constexpr const char kUserKernelName[] = "QARN\\system\\qarn_user_kernel.exe";

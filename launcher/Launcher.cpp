@@ -2,9 +2,12 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "common/RegKeyValueString.h"
+#include "common/UniqueAny.h"
 #include "launcher/LaunchPlan.h"
 #include "launcher/LeftoverRemoval.h"
 #include "log/Log.h"
@@ -17,21 +20,73 @@ constexpr const char kContext[] = "QARN::Launcher::RunLauncher";
 constexpr const char kCurrentVersionKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion";
 
-// The full path of the running program. False when the platform cannot give
-// it or it does not fit the buffer (the platform would hand back a truncated
-// path, and a folder cut from that is no sound place to start anything).
+// Sizes of the fixed buffers handed to the platform, terminator included.
+constexpr DWORD kModulePathSize = 260;
+constexpr std::size_t kCommandLineSize = 520;
+constexpr std::size_t kWorkingFolderSize = 260;
+
+// Copies `text` with its terminator into `buffer`; false, with the buffer
+// untouched, when it does not fit whole: a cut path would start the wrong
+// program, or run it in the wrong folder.
+template <std::size_t Size>
+bool CopyWhole(const std::string& text, char (&buffer)[Size]) {
+  if (text.size() >= Size) return false;
+  text.copy(buffer, text.size());
+  buffer[text.size()] = '\0';
+  return true;
+}
+
+void LogUnreadablePath(DWORD length, DWORD error) {
+  Log::LogPrintf(Log::ERROR, kContext,
+                 "Cannot get the launcher's own path (length %lu, error %lu).",
+                 static_cast<unsigned long>(length),
+                 static_cast<unsigned long>(error));
+}
+
+// True when the ANSI code page spells every character of `wide` as itself
+// and the result is `narrow`: no best-fit look-alike, no default character.
+bool SpellsExactly(std::wstring_view wide, std::string_view narrow) {
+  // A UTF-8 code page spells everything and allows no default-character
+  // report; a double-byte one needs up to two bytes a character.
+  const bool utf8 = ::GetACP() == CP_UTF8;
+  char converted[2 * kModulePathSize];
+  BOOL usedDefault = FALSE;
+  const int size = ::WideCharToMultiByte(
+      CP_ACP, utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS, wide.data(),
+      static_cast<int>(wide.size()), converted, sizeof converted, nullptr,
+      utf8 ? nullptr : &usedDefault);
+  return size > 0 && !usedDefault &&
+         std::string_view(converted, static_cast<std::size_t>(size)) == narrow;
+}
+
+// The full path of the running program, as the ANSI calls are given it.
+// False, logged, when the platform cannot give it, cuts it at the buffer, or
+// cannot spell it in the ANSI code page: the ANSI path then names another
+// folder (a look-alike "Play" for "Ｐlay") or none ("????"), and nothing may
+// be started from there.
 bool FetchModulePath(std::string* modulePath) {
-  char buffer[kModulePathSize];
-  const DWORD length = ::GetModuleFileNameA(nullptr, buffer, kModulePathSize);
+  char narrow[kModulePathSize];
+  const DWORD length = ::GetModuleFileNameA(nullptr, narrow, kModulePathSize);
   if (length == 0 || length >= kModulePathSize) {
-    const DWORD error = ::GetLastError();
-    Log::LogPrintf(Log::ERROR, kContext,
-                   "Cannot get the launcher's own path (length %lu, error %lu).",
-                   static_cast<unsigned long>(length),
-                   static_cast<unsigned long>(error));
+    LogUnreadablePath(length, ::GetLastError());
     return false;
   }
-  modulePath->assign(buffer, length);
+  wchar_t wide[kModulePathSize];
+  const DWORD wideLength =
+      ::GetModuleFileNameW(nullptr, wide, kModulePathSize);
+  if (wideLength == 0 || wideLength >= kModulePathSize) {
+    LogUnreadablePath(wideLength, ::GetLastError());
+    return false;
+  }
+  if (!SpellsExactly(std::wstring_view(wide, wideLength),
+                     std::string_view(narrow, length))) {
+    Log::LogPrintf(Log::ERROR, kContext,
+                   "The launcher's own path \"%s\" cannot be spelt in the "
+                   "ANSI code page.",
+                   narrow);
+    return false;
+  }
+  modulePath->assign(narrow, length);
   return true;
 }
 
@@ -60,8 +115,9 @@ bool Start(const LaunchPlan& plan) {
                         &process)) {
     return false;
   }
-  ::CloseHandle(process.hThread);
-  ::CloseHandle(process.hProcess);
+  // Nothing waits for the child, so its handles go at once.
+  const Common::UniqueHandle thread(process.hThread);
+  const Common::UniqueHandle child(process.hProcess);
   return true;
 }
 
@@ -85,12 +141,12 @@ void ShowFailure(const char* message) {
                    message, static_cast<unsigned long>(::GetLastError()));
     return;
   }
-  messageBox(nullptr, message, nullptr, MB_OK);
+  static_cast<void>(messageBox(nullptr, message, nullptr, MB_OK));
 }
 
 }  // namespace
 
-int RunLauncher(PauseFunction pause) {
+int RunLauncher() {
   std::string modulePath;
   if (!FetchModulePath(&modulePath)) {
     ShowFailure("Failed to launch: the launcher's own path could not be read.");
@@ -103,7 +159,7 @@ int RunLauncher(PauseFunction pause) {
   if (!Start(plan)) ShowFailure(plan.failureMessage);
   // The kernel may have failed to start, but a leftover migrator is removed
   // all the same, once the user has dismissed the failure.
-  if (plan.startsUserKernel) RemoveLeftoverMigrator(pause);
+  if (plan.startsUserKernel) RemoveLeftoverMigrator();
   return 0;
 }
 

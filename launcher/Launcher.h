@@ -4,15 +4,12 @@
 namespace QARN {
 namespace Launcher {
 
-// Pauses the launcher's thread; the shipped program sleeps.
-using PauseFunction = void (*)(unsigned long milliseconds);
-
 // Finds the launcher's folder, reads the Program Files locations, starts the
 // administrator launcher or the user kernel and shows a message box when the
 // start fails. After the user kernel's start (or failed start) it removes a
-// leftover migrator, pausing through `pause` between attempts. Never waits for
-// the started program. Returns the process exit code, always 0.
-int RunLauncher(PauseFunction pause);
+// leftover migrator. Never waits for the started program. Returns the process
+// exit code, always 0.
+int RunLauncher();
 
 }  // namespace Launcher
 }  // namespace QARN

@@ -4,9 +4,10 @@
 
 #include <cerrno>
 #include <cstring>
-#include <memory>
 
 #include "common/ErrorMessageMap.h"
+#include "common/PlatformHooks.h"
+#include "common/UniqueAny.h"
 #include "log/InternetErrorTable.h"
 #include "log/Log.h"
 
@@ -20,21 +21,23 @@ constexpr const char kContext[] = "QARN::Log::Internal::LogGetLastError";
 // Serves both the WinINet response text and the C runtime's error text.
 constexpr DWORD kWorkBufferSize = 4096;
 
-FormatMessageFunction g_formatMessage = &::FormatMessageA;
-ResponseInfoFunction g_responseInfoForTesting = nullptr;
+using Common::InternetGetLastResponseInfoFunction;
 
 // WinINet's InternetGetLastResponseInfoA, loaded on first use from the
 // system folder only: WinINet is not one of the system's known DLLs, so a
 // "wininet.dll" dropped into the (often user-writable) game folder would
-// otherwise be loaded in its place. Null when it cannot be loaded; the last
-// error then tells why. The library stays loaded for the process's life.
-ResponseInfoFunction LoadResponseInfo() {
-  static ResponseInfoFunction loaded = nullptr;
-  if (!loaded) {
+// otherwise be loaded in its place. Null when it cannot be had; the last
+// error then tells why. Tried once: the library stays loaded for the
+// process's life, and a failure is remembered.
+InternetGetLastResponseInfoFunction LoadResponseInfo() {
+  static bool tried = false;
+  static InternetGetLastResponseInfoFunction loaded = nullptr;
+  if (!tried) {
+    tried = true;
     const HMODULE wininet =
         ::LoadLibraryExA("wininet.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (!wininet) return nullptr;
-    loaded = reinterpret_cast<ResponseInfoFunction>(
+    loaded = reinterpret_cast<InternetGetLastResponseInfoFunction>(
         ::GetProcAddress(wininet, "InternetGetLastResponseInfoA"));
   }
   return loaded;
@@ -42,15 +45,13 @@ ResponseInfoFunction LoadResponseInfo() {
 
 // Fetches the server's response text of the thread's latest WinINet call.
 bool GetLastResponseInfo(DWORD* error, char* buffer, DWORD* length) {
-  const ResponseInfoFunction responseInfo =
-      g_responseInfoForTesting ? g_responseInfoForTesting : LoadResponseInfo();
+  const InternetGetLastResponseInfoFunction hooked =
+      Common::PlatformHooks::internetGetLastResponseInfo;
+  const InternetGetLastResponseInfoFunction responseInfo =
+      hooked ? hooked : LoadResponseInfo();
   return responseInfo != nullptr &&
          responseInfo(error, buffer, length) != FALSE;
 }
-
-struct FreeLocal {
-  void operator()(char* buffer) const { ::LocalFree(buffer); }
-};
 
 // A failed call's last error, when it is already a (negative) status code,
 // is reported as itself.
@@ -147,7 +148,7 @@ HRESULT GetSystemErrorText(DWORD code, std::string* text) {
   char* message = nullptr;
   // Messages are read without arguments, so their insert sequences (%1) must
   // stay as they are rather than make the system read arguments.
-  const DWORD length = g_formatMessage(
+  const DWORD length = ::FormatMessageA(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
           FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
@@ -155,7 +156,7 @@ HRESULT GetSystemErrorText(DWORD code, std::string* text) {
   if (length == 0) {
     result = FailureFromLastError();
   } else {
-    const std::unique_ptr<char, FreeLocal> owned(message);
+    const Common::UniqueLocalMemory owned(message);
     // Only the first line: every system message ends with a line break.
     std::size_t firstLine = 0;
     while (firstLine < length && message[firstLine] != '\0' &&
@@ -170,14 +171,6 @@ HRESULT GetSystemErrorText(DWORD code, std::string* text) {
     }
   }
   return result;
-}
-
-void SetResponseInfoFunctionForTesting(ResponseInfoFunction function) {
-  g_responseInfoForTesting = function;
-}
-
-void SetFormatMessageFunctionForTesting(FormatMessageFunction function) {
-  g_formatMessage = function ? function : &::FormatMessageA;
 }
 
 }  // namespace Internal

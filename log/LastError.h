@@ -15,7 +15,7 @@ namespace Internal {
 // negative status: the error itself when it already is one, else E_FAIL.
 // When no text can be found, logs that under its own context and returns the
 // reason (E_FAIL for an error the system does not know). Never positive.
-HRESULT LogGetLastError(const char* context);
+[[nodiscard]] HRESULT LogGetLastError(const char* context);
 
 // The text of the thread's last error, from the first source that has one:
 // WinINet's extended response text (error 12003), the fixed table, the
@@ -24,24 +24,12 @@ HRESULT LogGetLastError(const char* context);
 // and is left unchanged when no error is found; `text` (passed empty)
 // receives the text. Returns a negative result when the resolution itself
 // failed.
-HRESULT GetLastErrorText(HRESULT* status, std::string* text);
+[[nodiscard]] HRESULT GetLastErrorText(HRESULT* status, std::string* text);
 
 // The catalogue's or the system's text for `code`, cut at its first line
 // break; the catalogue's E_FAIL text when neither has one. Returns a negative
 // result when the system has no message for `code`.
-HRESULT GetSystemErrorText(DWORD code, std::string* text);
-
-// The platform functions behind the sources that tests cannot provoke for
-// real: a WinINet response text and a system message beginning with a line
-// break. Null restores the platform's own.
-using ResponseInfoFunction = BOOL(WINAPI*)(LPDWORD error, LPSTR buffer,
-                                           LPDWORD bufferLength);
-using FormatMessageFunction = DWORD(WINAPI*)(DWORD flags, LPCVOID source,
-                                             DWORD messageId, DWORD languageId,
-                                             LPSTR buffer, DWORD size,
-                                             va_list* arguments);
-void SetResponseInfoFunctionForTesting(ResponseInfoFunction function);
-void SetFormatMessageFunctionForTesting(FormatMessageFunction function);
+[[nodiscard]] HRESULT GetSystemErrorText(DWORD code, std::string* text);
 
 }  // namespace Internal
 }  // namespace Log

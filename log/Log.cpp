@@ -37,19 +37,24 @@ LogTime ToLogTime(const SYSTEMTIME& time) {
 }
 
 void WriteToStderr(const char* message) {
-  const SYSTEMTIME now = LocalTime();
-  // Standard error is the last place a failure could be reported to.
-  static_cast<void>(std::fprintf(
-      stderr, kLogLineFormat, LevelLabel(g_currentLevel), now.wHour,
-      now.wMinute, now.wSecond, now.wMilliseconds, g_currentContext, message));
+  // Room for the longest message and any context name: the line goes whole.
+  char line[2 * kLogBufferSize];
+  const std::size_t length =
+      FormatLogLine(line, sizeof line, g_currentLevel, ToLogTime(LocalTime()),
+                    g_currentContext, message);
+  // One write for the line: this C library's printf writes an unbuffered
+  // stream a character at a time. Standard error is the last place a failure
+  // could be reported to, so the result is not looked at.
+  static_cast<void>(std::fwrite(line, 1, length, stderr));
 }
 
 void WriteToLogFile(const char* message) {
   // Without an open log file there is nothing to format the line for.
   if (!g_logFile || !g_logFile->Stream()) return;
   char line[kLogBufferSize];
-  FormatLogLine(line, g_currentLevel, ToLogTime(LocalTime()), g_currentContext,
-                message);
+  static_cast<void>(FormatLogLine(line, sizeof line, g_currentLevel,
+                                  ToLogTime(LocalTime()), g_currentContext,
+                                  message));
   // fputs rather than fprintf("%s"): this C library's fprintf counts the
   // characters even when the stream refuses them, hiding the failure.
   if (std::fputs(line, g_logFile->Stream()) < 0) {
@@ -70,11 +75,6 @@ void Emit(const char* message) {
 }
 
 }  // namespace
-
-LogFile::~LogFile() {
-  // Every line was flushed, and its failure reported, when it was written.
-  if (stream_) static_cast<void>(std::fclose(stream_));
-}
 
 // The callers' format strings are checked at compile time (see
 // QARN_PRINTF_FORMAT), which a parameter pack would lose.

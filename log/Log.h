@@ -13,6 +13,8 @@
 
 #include <boost/shared_ptr.hpp>
 
+#include "common/UniqueAny.h"
+
 // Has the compiler check a call's arguments against its format. Clang, which
 // runs the analysers and the host build, knows no gnu_printf; GCC needs it,
 // for the mingw-w64 C library formats by the GNU rules here.
@@ -51,15 +53,14 @@ class LogListener {
 class LogFile {
  public:
   explicit LogFile(std::FILE* stream) : stream_(stream) {}
-  ~LogFile();
-  LogFile(const LogFile&) = delete;
-  LogFile& operator=(const LogFile&) = delete;
 
   // Null when no stream is open; the file sink then writes nothing.
-  std::FILE* Stream() const { return stream_; }
+  std::FILE* Stream() const { return stream_.Get(); }
 
  private:
-  std::FILE* stream_;
+  // Every line was flushed, and its failure reported, when it was written,
+  // so closing loses nothing.
+  Common::UniqueStream stream_;
 };
 
 // Size of the message and line buffers; longer texts are cut to 4095 bytes.
@@ -77,9 +78,6 @@ void LogMessage(LogLevel level, const char* context, const char* text);
 // caller's pointer, never a copy, so context names must be string constants.
 LogLevel CurrentLevel();
 const char* CurrentContext();
-
-// The 7-character label of `level`; "???????" for values outside the enum.
-const char* LevelLabel(LogLevel level);
 
 // Installs or removes (null) the listener. The log does not own it.
 void SetLogListener(LogListener* listener);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstddef>
 
 #include "log/Log.h"
 
@@ -17,21 +18,20 @@ struct LogTime {
   int milliseconds;
 };
 
-// Every line: label, time, context name, message, LF. Standard error gets it
-// whatever its length; the file sink gets it cut by FormatLogLine.
-constexpr const char kLogLineFormat[] = "(%s)[%02d:%02d:%02d.%03d] %s: %s\n";
-
 // Formats a message into `message`, cut to fit (4095 bytes and the
-// terminator). A message that cannot be formatted at all (an argument with no
-// narrow form) comes out as its format, cut the same way.
+// terminator). This program's C library formats every message: a "%ls"
+// argument with a character it cannot narrow is cut before that character,
+// and the rest of the message follows.
 void FormatLogMessage(char (&message)[kLogBufferSize], const char* format,
                       va_list args) QARN_PRINTF_FORMAT(2, 0);
 
-// Formats the line of `message` into `line`, cut to fit like a message: a cut
-// line loses its end, LF included.
-void FormatLogLine(char (&line)[kLogBufferSize], LogLevel level,
-                   const LogTime& time, const char* context,
-                   const char* message);
+// Formats the line of `message` into the `size` bytes at `line`:
+// "(label)[hh:mm:ss.mmm] context: message" and LF, cut to fit (a cut line
+// loses its end, LF included). Levels outside the enum get the label
+// "???????". Returns the length of the line.
+std::size_t FormatLogLine(char* line, std::size_t size, LogLevel level,
+                          const LogTime& time, const char* context,
+                          const char* message);
 
 }  // namespace Log
 }  // namespace QARN
