@@ -1,0 +1,79 @@
+// The catalogue of localized texts, in the locale that "locale.cfg" names,
+// and the conversion it stores its texts with.
+#include "common/ErrorMessageMap.h"
+#include "common/PlatformHooks.h"
+#include "common/StringHelper.h"
+#include "tests/TestSupport.h"
+
+namespace QARN {
+namespace {
+using namespace Testing;
+using namespace Common;
+
+struct Locale {
+  const char* name;
+  const char* file;           // null: no locale.cfg
+  unsigned long long digest;  // of the nine texts, each with LF, in key order
+  friend std::ostream& operator<<(std::ostream& out, const Locale& row) { return out << row.name; }
+};
+
+class CatalogueTest : public ::testing::TestWithParam<Locale> {
+ protected:
+  TempDir root_;
+  RegistryValue installation_{kQarnKey, "LocalRootFolder", root_.Path()};
+};
+
+std::string Texts() {
+  std::string all;
+  for (const HRESULT code : {QARN_S_ERROR_CAPTION, QARN_E_COMMAND_LINE, QARN_E_FTP_CONNECT, QARN_E_HTTP_CONNECT,
+                             QARN_E_HTTP_CONNECTION_LOST, QARN_E_UPDATE_FAILED, QARN_E_ALREADY_RUNNING, E_FAIL,
+                             QARN_E_REGION_BLOCKED}) {
+    const std::string* text = ErrorMessageMap::Instance().Find(code);
+    all += (text ? *text : "missing") + "\n";
+  }
+  return all;
+}
+
+TEST_P(CatalogueTest, HoldsTheTextsOfTheLocale) {
+  if (GetParam().file) WriteFile(root_.Path() + "system\\locale.cfg", GetParam().file);
+  const std::string texts = Texts();
+  EXPECT_EQ(Digest(texts), GetParam().digest) << texts;
+  EXPECT_EQ(ErrorMessageMap::Instance().Find(2), nullptr);
+  WriteFile(root_.Path() + "system\\locale.cfg", "locale=pl_pl");  // read once only
+  EXPECT_EQ(Texts(), texts);
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales, CatalogueTest, ::testing::Values(
+    Locale{"en_gb", "locale=en_gb", 0x217b833d72e3300dULL}, Locale{"EN_GB", "locale=EN_GB", 0x217b833d72e3300dULL},
+    Locale{"fr_fr", " locale = fr_fr \n", 0xbc146b357994236bULL},
+    Locale{"es_es", "locale=es_es", 0xe628d46e468b2e42ULL}, Locale{"de_de", "locale=De_De", 0xea0b63934b69f4abULL},
+    Locale{"pl_pl", "locale=pl_pl", 0x988f73bea2a53316ULL},
+    Locale{"Other", "locale=fr_fr.utf8", 0xcaa50c857229aa88ULL}, Locale{"NoFile", nullptr, 0xcaa50c857229aa88ULL}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The platform's conversion, failing at the given call (0: the first).
+int g_failingCall;
+int WINAPI Conversion(UINT page, DWORD flags, LPCWCH in, int inSize, LPSTR out, int outSize, LPCCH, LPBOOL) {
+  return g_failingCall-- == 0 ? 0 : ::WideCharToMultiByte(page, flags, in, inSize, out, outSize, nullptr, nullptr);
+}
+
+TEST(StringHelperTest, ConvertsToUtf8OrLeavesNothing) {
+  std::string output = "old";
+  EXPECT_TRUE(StringHelper::ConvertToMultiByte(L"", output));
+  EXPECT_EQ(output, "");
+  EXPECT_TRUE(StringHelper::ConvertToMultiByte(std::wstring(L"abc\u00e9\0d", 6), output));
+  EXPECT_EQ(output, "abc\xC3\xA9");
+  PlatformHooks::wideCharToMultiByte = &Conversion;
+  const LogRecorder log;
+  for (const int call : {0, 1}) {
+    g_failingCall = call;
+    EXPECT_FALSE(StringHelper::ConvertToMultiByte(L"abc", output));
+    EXPECT_EQ(output, "");
+  }
+  EXPECT_EQ(log.lines, (std::vector<std::string>{
+      "QARN::Common::StringHelper::ConvertToMultiByte: Failed to get size to convert to mb string: abc",
+      "QARN::Common::StringHelper::ConvertToMultiByte: Failed to convert to mb string[5]: abc"}));
+}
+
+}  // namespace
+}  // namespace QARN

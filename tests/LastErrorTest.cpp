@@ -1,0 +1,134 @@
+// The thread's last error turned into a status code and a logged text.
+#include <cerrno>
+#include <cstring>
+#include <regex>
+#include <set>
+
+#include "common/ErrorMessageMap.h"
+#include "common/PlatformHooks.h"
+#include "log/LastError.h"
+#include "tests/TestSupport.h"
+
+namespace QARN {
+namespace {
+using namespace Testing;
+
+constexpr char kFailed[] = "QARN::Log::Internal::LogGetLastError: A failure occurred while "
+                           "trying to get the last error message. (0x";
+
+// WinINet's answer for error 12003: the server's text, or a failure
+// (setting the last error) as for a text too long for the buffer.
+BOOL g_fetched;
+DWORD g_error;
+BOOL WINAPI FakeResponse(LPDWORD error, LPSTR buffer, LPDWORD length) {
+  if (!g_fetched) ::SetLastError(g_error);
+  *error = g_error;
+  *length = 13;
+  std::strcpy(buffer, "first\r\nsecond");
+  return g_fetched;
+}
+
+class LastErrorTest : public ::testing::Test {
+ protected:
+  LastErrorTest() {
+    WriteFile(root_.Path() + "system\\locale.cfg", "");  // a catalogue that logs nothing
+    Common::PlatformHooks::internetGetLastResponseInfo = &FakeResponse;
+  }
+  // Resolves `error` (and errno `number`) as a failing call would; the text
+  // logged for the caller is left in text_.
+  HRESULT Resolve(DWORD error, int number = 0) {
+    const LogRecorder log;
+    ::_set_errno(number);
+    ::SetLastError(error);
+    const HRESULT status = Log::Internal::LogGetLastError("Caller");
+    lines_ = log.lines;
+    text_ = lines_.size() == 1 && lines_[0].rfind("Caller: ", 0) == 0 ? lines_[0].substr(8) : "?";
+    return status;
+  }
+
+  TempDir root_;
+  RegistryValue installation_{kQarnKey, "LocalRootFolder", root_.Path()};
+  std::vector<std::string> lines_;
+  std::string text_;
+};
+
+TEST_F(LastErrorTest, SystemAndRuntimeTexts) {
+  EXPECT_EQ(Resolve(0), S_OK);
+  EXPECT_TRUE(lines_.empty());
+  EXPECT_STREQ(Log::CurrentContext(), "Caller");
+  EXPECT_EQ(Resolve(0, EACCES), E_FAIL);
+  EXPECT_EQ(text_, std::strerror(EACCES));
+  EXPECT_EQ(Resolve(ERROR_FILE_NOT_FOUND), E_FAIL);
+  EXPECT_TRUE(std::regex_match(text_, std::regex("[^\r\n]+"))) << text_;  // the first line
+  EXPECT_EQ(Resolve(ERROR_BAD_EXE_FORMAT), E_FAIL);
+  EXPECT_NE(text_.find("%1"), std::string::npos) << text_;  // inserts left alone
+}
+
+TEST_F(LastErrorTest, TableRowsHoldThePublishedTexts) {
+  g_fetched = FALSE;  // 12003 gets the table's text
+  g_error = ERROR_INSUFFICIENT_BUFFER;
+  std::vector<DWORD> codes = {6, 18, 234, 259};  // and WinINet's, but 12035 and 12051
+  for (const auto& [from, to] : {std::pair{12001, 12034}, {12036, 12050}, {12052, 12057},
+                                 {12110, 12112}, {12130, 12138}, {12150, 12174}}) {
+    for (int code = from; code <= to; ++code) codes.push_back(code);
+  }
+  const std::set<DWORD> quotedCodes = {6, 18, 234, 259, 12002, 12003, 12007, 12029, 12056, 12057};
+  std::string quoted, all;
+  for (const DWORD code : codes) {
+    EXPECT_EQ(Resolve(code), E_FAIL);
+    all += std::to_string(code) + "=" + text_ + "\n";
+    if (quotedCodes.count(code)) quoted += std::to_string(code) + "=" + text_ + "\n";
+  }
+  EXPECT_EQ(Digest(quoted), 0x59c0591ae8736ee0ULL) << quoted;
+  EXPECT_EQ(Digest(all), 0xafbaf350432b307cULL) << all;
+  EXPECT_EQ(Resolve(12038), E_FAIL);
+  EXPECT_NE(text_.find("incorrect\x97" "for example"), std::string::npos);
+}
+
+TEST_F(LastErrorTest, ExtendedErrorGivesTheServersText) {
+  for (const auto& [fetched, error, status, text] :
+       {std::tuple{TRUE, 0ul, E_FAIL, "first\r\nsecond"}, {TRUE, 5ul, E_FAIL, "first\r\nsecond"},
+        {TRUE, 0x80070005ul, HRESULT(0x80070005), "first\r\nsecond"},
+        {FALSE, 122ul, E_FAIL, "An extended error was returned"}}) {
+    g_fetched = fetched;
+    g_error = error;
+    EXPECT_EQ(Resolve(12003), status);
+    EXPECT_EQ(text_.rfind(text, 0), 0u) << text_;
+  }
+  g_error = 0x8007007a;
+  EXPECT_EQ(Resolve(12003), HRESULT(0x8007007a));
+  EXPECT_EQ(lines_, std::vector<std::string>{kFailed + std::string("8007007a)")});
+}
+
+TEST_F(LastErrorTest, CatalogueAndUnknownCodes) {
+  EXPECT_EQ(Resolve(Common::QARN_E_HTTP_CONNECT), Common::QARN_E_HTTP_CONNECT);
+  EXPECT_EQ(text_, "Could not connect to the HTTP server.  Please check that your Internet "
+                   "connection is enabled and that your firewall is not blocking access.");
+  EXPECT_EQ(Resolve(0x2000abcd), E_FAIL);
+  EXPECT_EQ(lines_, std::vector<std::string>{kFailed + std::string("80004005)")});
+  std::string text;
+  EXPECT_LT(Log::Internal::GetSystemErrorText(0x2000abcd, &text), 0);
+  EXPECT_EQ(text, "Unspecified error occurred. Please check the logs for more information.");
+}
+
+// WinINet is not one of the system's known DLLs: a "wininet.dll" beside the
+// program would be loaded in its place, but for loading from the system
+// folder. (Wine prefers its own DLLs, unlike Windows, unless told.)
+TEST_F(LastErrorTest, PlantedWinInetIsNeverLoaded) {
+  const std::string folder = root_.Path();
+  CopyProgram("planted\\wininet.dll", folder + "wininet.dll");
+  CopyProgram("qarn_tests.exe", folder + "qarn_tests.exe");
+  const char kOverrides[] = "Software\\Wine\\AppDefaults\\qarn_tests.exe";
+  ::RegSetKeyValueA(HKEY_CURRENT_USER, (kOverrides + std::string("\\DllOverrides")).c_str(), "wininet",
+                    REG_SZ, "native,builtin", 15);
+  const std::string program = "\"" + folder + "qarn_tests.exe\" --resolve-extended-error";
+  const std::vector<std::string> planted = RunProgram(program + " --load-plainly", folder).messages;
+  const std::vector<std::string> resolved = RunProgram(program, folder).messages;
+  ::RegDeleteTreeA(HKEY_CURRENT_USER, kOverrides);
+  EXPECT_EQ(planted, std::vector<std::string>{"QARN::Test::Resolve: planted response"});
+  ASSERT_EQ(resolved.size(), 1u);
+  EXPECT_NE(resolved[0], planted[0]);
+}
+
+}  // namespace
+}  // namespace QARN

@@ -1,0 +1,201 @@
+// The shipped launcher, run from installations whose two programs are
+// probes, with a leftover migrator in its current directory and another,
+// which must stay, in its own folder.
+#include <algorithm>
+#include <regex>
+
+#include "tests/TestSupport.h"
+
+namespace QARN {
+namespace {
+using namespace Testing;
+
+constexpr char kKernelBox[] = "Failed to launch QARN\\system\\qarn_user_kernel.exe";
+constexpr char kPathBox[] = "Failed to launch: the launcher's own path could not be read.";
+
+BOOL CALLBACK Collect(HWND window, LPARAM windows) {
+  reinterpret_cast<std::vector<HWND>*>(windows)->push_back(window);
+  return TRUE;
+}
+
+std::string Text(HWND window, bool className = false) {
+  wchar_t text[1024] = {};
+  className ? ::GetClassNameW(window, text, 1024) : ::GetWindowTextW(window, text, 1024);
+  return fs::path(text).u8string();
+}
+
+class LaunchTest : public ::testing::Test {
+ protected:
+  void SetUp() override { WriteFile(cwd_.Path() + "qarn_migrator.exe", "in use?"); }
+
+  // The launcher as `name` in `folder`, and probes as its two programs.
+  void Install(const std::string& folder, bool probes = true, const std::string& name = "ZiBLauncher.exe") {
+    WriteFile(folder + "qarn_migrator.exe", "not in the current directory");
+    fs::create_directories(Native(folder + "QARN\\system"));
+    CopyProgram("ZiBLauncher.exe", folder + name);
+    if (!probes) return;
+    CopyProgram("probe.exe", folder + "zib.launcher.admin.exe");
+    CopyProgram("probe.exe", folder + "QARN\\system\\qarn_user_kernel.exe");
+  }
+
+  // Runs the launcher; reads the failure box `box`, if one is expected, and
+  // checks that the migrator is still there while it shows, then presses OK.
+  std::vector<std::string> Launch(const std::string& folder, const char* box = nullptr,
+                                  const std::string& name = "ZiBLauncher.exe") {
+    const RunResult run = RunProgram("\"" + folder + name + "\"", cwd_.Path(), [&](DWORD pid) {
+      if (box) ReadAndDismissBox(pid, box);
+    });
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(Exists(folder + "qarn_migrator.exe"));
+    return run.messages;
+  }
+
+  void ReadAndDismissBox(DWORD pid, const std::string& text) {
+    HWND box = nullptr;
+    for (int wait = 0; wait < 500 && !box; ++wait, ::Sleep(20)) {
+      std::vector<HWND> windows;
+      ::EnumWindows(&Collect, reinterpret_cast<LPARAM>(&windows));
+      for (HWND window : windows) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        if (owner == pid && ::IsWindowVisible(window)) box = window;
+      }
+    }
+    ASSERT_TRUE(box) << "no message box saying " << text;
+    std::vector<HWND> children;
+    std::vector<std::string> shown;
+    ::EnumChildWindows(box, &Collect, reinterpret_cast<LPARAM>(&children));
+    for (HWND child : children) {
+      const std::string what = ::SendMessageW(child, STM_GETICON, 0, 0) ? "icon" : Text(child);
+      if (::IsWindowVisible(child) && !what.empty()) shown.push_back(Text(child, true) + ":" + what);
+    }
+    std::sort(shown.begin(), shown.end());
+    EXPECT_EQ(shown, (std::vector<std::string>{"Button:OK", "Static:" + text}));
+    EXPECT_EQ(Text(box), "Error");  // the platform's own caption
+    EXPECT_TRUE(MigratorLeft());
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+  }
+
+  bool MigratorLeft() { return Exists(cwd_.Path() + "qarn_migrator.exe"); }
+
+  TempDir root_, cwd_;
+};
+
+struct Decision {
+  const char* name;
+  const char* parent;  // null: the test's own folder
+  const char* folder;  // below the parent
+  // "~" stands for the parent; null keeps the machine's value, "-" removes it.
+  const char* programW6432Dir;
+  const char* programFilesDir;
+  bool admin;
+  bool probes;  // else the start fails
+  friend std::ostream& operator<<(std::ostream& out, const Decision& row) { return out << row.name; }
+};
+
+class LaunchDecisionTest : public LaunchTest, public ::testing::WithParamInterface<Decision> {};
+
+TEST_P(LaunchDecisionTest, StartsTheChosenProgramInItsFolder) {
+  const Decision& row = GetParam();
+  const TempDir place(row.parent ? row.parent : root_.Path());
+  const std::string folder = place.Path() + row.folder;
+  std::vector<std::unique_ptr<RegistryValue>> values;
+  std::vector<std::string> missing;
+  for (const auto& [name, value] : {std::pair{"ProgramW6432Dir", row.programW6432Dir},
+                                    std::pair{"ProgramFilesDir", row.programFilesDir}}) {
+    if (!value) continue;
+    const std::string text = value[0] == '~' ? place.Path() + (value + 1) : value;
+    values.push_back(std::make_unique<RegistryValue>(
+        kCurrentVersionKey, name, text == "-" ? std::nullopt : std::optional(text)));
+    if (text == "-") {
+      missing.push_back("QARN::Common::RegistryHelp::RegKeyValueString::RegKeyValueString: "
+                        "Failed to find registry value \"" + std::string(name) + "\" (2).");
+    }
+  }
+  Install(folder, row.probes);
+  const char* box = row.admin ? "Failed to launch zib.launcher.admin.exe" : kKernelBox;
+  EXPECT_EQ(Launch(folder, row.probes ? nullptr : box), missing);
+  const std::vector<std::string> admin = {"\"" + folder + "zib.launcher.admin.exe\"",
+                                          folder.substr(0, folder.size() - 1), "1"};
+  const std::vector<std::string> kernel = {
+      "\"" + folder + "QARN\\system\\qarn_user_kernel.exe\" updateandrun zib_launcher ZiBLauncher.exe",
+      folder + "QARN", "1"};
+  const std::string started = row.admin ? folder : folder + "QARN\\system\\";
+  if (row.probes) EXPECT_EQ(ProbeRecord(started), row.admin ? admin : kernel);
+  EXPECT_FALSE(Exists((row.admin ? folder + "QARN\\system\\" : folder) + "probe-record.txt"));
+  EXPECT_EQ(MigratorLeft(), row.admin);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LaunchDecisionTest, ::testing::Values(
+    Decision{"Outside", nullptr, "Games\\Play\\", "~Program Files", "~Program Files (x86)", false, true},
+    Decision{"UnderProgramFilesDir", nullptr, "Program Files (x86)\\Play\\", "~Other", "~Program Files (x86)", true, true},
+    Decision{"PrefixWithoutSeparator", nullptr, "Program Files (x86)\\Play\\", "~Program Files", "", true, true},
+    Decision{"CaseDiffers", nullptr, "program files\\Play\\", "", "~Program Files", false, true},
+    Decision{"SlashesDiffer", nullptr, "Program Files\\Play\\", "", "~Program Files/", false, true},
+    Decision{"BothMissing", nullptr, "Program Files\\Play\\", "-", "-", false, true},
+    Decision{"EqualToTheFolder", nullptr, "Play\\", "", "~Play\\", true, true},
+    Decision{"OneByteLonger", nullptr, "Play\\", "~Play\\x", "", false, true},
+    Decision{"AccentedFolder", nullptr, u8"Caf\u00e9\\", "", "", false, true},
+    Decision{"KernelFailsToStart", nullptr, "Play\\", "", "", false, false},
+    Decision{"AdminFailsToStart", nullptr, "Play\\", "", "~Play", true, false}
+#ifndef _WIN64  // the registry as a 32-bit process sees it
+    , Decision{"ProgramFilesX86", "C:\\Program Files (x86)\\", "Play\\", nullptr, nullptr, true, true},
+    Decision{"ProgramW6432", "C:\\Program Files\\", "Play\\", nullptr, nullptr, true, true},
+    Decision{"ProgramW6432Missing", "C:\\Program Files\\", "Play\\", "-", nullptr, false, true}
+#endif
+    ), [](const auto& info) { return std::string(info.param.name); });
+
+// The kernel's working folder is the launcher folder and four characters,
+// which must fit in 259: a cut one is never handed on. (Wine starts no
+// program whose path passes 259 characters, so the kernel fails to start at
+// either length, and the launcher has a short name.)
+TEST_F(LaunchTest, KernelFolderThatWouldNotFitIsNotStarted) {
+  for (const std::size_t length : {255, 256}) {
+    const std::string folder = root_.Path() + std::string(length - root_.Path().size() - 1, 'f') + "\\";
+    Install(folder, true, "L.e");
+    WriteFile(cwd_.Path() + "qarn_migrator.exe", "");
+    const std::string tooLong = "QARN::Launcher::RunLauncher: Path too long to start \"" + folder +
+                                "QARN\\system\\qarn_user_kernel.exe\" updateandrun zib_launcher "
+                                "ZiBLauncher.exe in \"" + folder + "QARN\".";
+    EXPECT_EQ(Launch(folder, kKernelBox, "L.e"),
+              length == 256 ? std::vector<std::string>{tooLong} : std::vector<std::string>{});
+    EXPECT_FALSE(MigratorLeft());
+  }
+}
+
+// The ANSI path of such a folder names a look-alike folder (the decoy
+// "Play") or none at all; nothing is started, nothing removed.
+TEST_F(LaunchTest, FolderTheCodePageCannotSpellIsRefused) {
+  Install(root_.Path() + "Play\\");
+  for (const char* name : {u8"\uff30lay\\", u8"\u0418\u0433\u0440\u0430\\"}) {
+    Install(root_.Path() + name);
+    const std::vector<std::string> messages = Launch(root_.Path() + name, kPathBox);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(std::regex_match(messages[0], std::regex(
+        R"(QARN::Launcher::RunLauncher: The launcher's own path ".*\\ZiBLauncher\.exe" )"
+        R"(cannot be spelt in the ANSI code page\.)")));
+    EXPECT_FALSE(Exists(root_.Path() + "Play\\QARN\\system\\probe-record.txt"));
+    EXPECT_FALSE(Exists(root_.Path() + name + "QARN\\system\\probe-record.txt"));
+    EXPECT_TRUE(MigratorLeft());
+  }
+}
+
+// Run under a data limit only (see CMakeLists.txt), which the GiB line of
+// this settings file passes. The read-only migrator's first failed deletion
+// builds the catalogue, which reads the file.
+TEST_F(LaunchTest, SettingsTooBigToHoldAreSkipped) {
+  const std::string file = root_.Path() + "qarn\\system\\locale.cfg";
+  const RegistryValue installation(kQarnKey, "LocalRootFolder", root_.Path() + "qarn");
+  WriteFile(file, "");
+  fs::resize_file(Native(file), 1 << 30);
+  ::SetFileAttributesW(Native(cwd_.Path() + "qarn_migrator.exe").c_str(), FILE_ATTRIBUTE_READONLY);
+  Install(root_.Path());
+  const std::vector<std::string> messages = Launch(root_.Path());
+  EXPECT_EQ(std::count(messages.begin(), messages.end(),
+                       "QARN::Common::SettingsFile::SettingsFile::Load: Failed to read settings file \"" +
+                           root_.Path() + "qarn/system/locale.cfg\": it does not fit in memory."), 2);
+  EXPECT_FALSE(MigratorLeft());
+}
+
+}  // namespace
+}  // namespace QARN

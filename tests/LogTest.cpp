@@ -1,0 +1,84 @@
+// The log as its readers see it: standard error (captured in a file), the
+// listener, a log file and the debugger's output.
+#include <io.h>
+
+#include <regex>
+
+#include "tests/TestSupport.h"
+
+namespace QARN {
+namespace {
+using namespace Testing;
+using namespace Log;
+
+// What a debugger would show: OutputDebugStringA raises an exception that a
+// vectored handler sees first.
+std::vector<std::string> g_debugOutput;
+LONG CALLBACK RecordDebugOutput(EXCEPTION_POINTERS* exception) {
+  const EXCEPTION_RECORD& record = *exception->ExceptionRecord;
+  if (record.ExceptionCode == DBG_PRINTEXCEPTION_C) {
+    g_debugOutput.push_back(reinterpret_cast<const char*>(record.ExceptionInformation[1]));
+  }
+  return EXCEPTION_CONTINUE_SEARCH;
+}
+
+struct Sinks {
+  int level;
+  const char* label;  // a pattern; empty: the level reaches no sink
+  bool toStderr;
+  friend std::ostream& operator<<(std::ostream& out, const Sinks& row) { return out << row.level; }
+};
+
+class LogTest : public ::testing::TestWithParam<Sinks> {
+ protected:
+  LogTest() { static_cast<void>(std::freopen((dir_.Path() + "err").c_str(), "w", stderr)); }
+  ~LogTest() override { SetLogFile({}); }
+  std::string Stderr() { return std::fflush(stderr), ReadFile(dir_.Path() + "err"); }
+  // A log file opened in `mode`, installed; read while it is still open.
+  void OpenLogFile(const char* mode) {
+    WriteFile(dir_.Path() + "log", "");
+    SetLogFile(boost::shared_ptr<LogFile>(new LogFile(std::fopen((dir_.Path() + "log").c_str(), mode))));
+  }
+
+  TempDir dir_;
+  LogRecorder listener_;
+};
+
+TEST_P(LogTest, LevelReachesItsSinksAndStaysCurrent) {
+  const Sinks& row = GetParam();
+  OpenLogFile("w");
+  LogPrintf(static_cast<LogLevel>(row.level), "QARN::Test::Op", "%d%% \"%s\"", 100, "%s");
+  EXPECT_EQ(CurrentLevel(), row.level);
+  EXPECT_STREQ(CurrentContext(), "QARN::Test::Op");
+  const std::regex line(std::string(R"(\()") + row.label +
+                        R"(\)\[[0-2]\d:[0-5]\d:[0-5]\d\.\d{3}\] QARN::Test::Op: 100% "%s"\r?\n)");
+  EXPECT_EQ(std::regex_match(Stderr(), line), row.toStderr) << Stderr();
+  EXPECT_EQ(std::regex_match(ReadFile(dir_.Path() + "log"), line), *row.label != '\0');
+  EXPECT_EQ(listener_.lines.size(), *row.label != '\0' ? 1u : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, LogTest, ::testing::Values(
+    Sinks{USER, "   USER", false}, Sinks{ERROR, "  ERROR", true}, Sinks{WARNING, "", false},
+    Sinks{DEBUG, "", false}, Sinks{VERBOSE, "", false}, Sinks{-1, R"(\?{7})", false}));
+
+TEST_F(LogTest, MessagesAreWrittenAsTheyCame) {
+  LogMessage(ERROR, "QARN::Test::Op", "%s%n");  // a text, never a format
+  LogPrintf(ERROR, "QARN::Test::Op", "a%lsb", L"x\u0416y");  // cut where it cannot be narrowed
+  LogPrintf(ERROR, "QARN::Test::Op", "%s", std::string(5000, 'm').c_str());
+  EXPECT_EQ(listener_.lines, (std::vector<std::string>{"QARN::Test::Op: %s%n", "QARN::Test::Op: axb",
+                                                       "QARN::Test::Op: " + std::string(4095, 'm')}));
+  EXPECT_EQ(Lines(Stderr()).back().substr(24), listener_.lines[2]);  // the whole line
+}
+
+TEST_F(LogTest, FileThatRefusesTheLineIsReportedToTheDebugger) {
+  const PVOID handler = ::AddVectoredExceptionHandler(1, &RecordDebugOutput);
+  SetLogFile(boost::shared_ptr<LogFile>(new LogFile(nullptr)));
+  LogPrintf(USER, "QARN::Test::Op", "nowhere");
+  OpenLogFile("r");
+  LogPrintf(USER, "QARN::Test::Op", "refused");
+  ::RemoveVectoredExceptionHandler(handler);
+  EXPECT_EQ(g_debugOutput, std::vector<std::string>{"Unable to log: fprintf failed\n"});
+}
+
+}  // namespace
+}  // namespace QARN

@@ -1,0 +1,98 @@
+// Settings files under an installation root of the test's own.
+#include <boost/algorithm/string/trim.hpp>
+
+#include "common/SettingsFile.h"
+#include "common/SettingsLine.h"
+#include "tests/TestSupport.h"
+
+namespace QARN {
+namespace {
+using namespace Testing;
+using Common::SettingsFile::SettingsFile;
+
+constexpr char kLoad[] = "QARN::Common::SettingsFile::SettingsFile::Load: ";
+
+struct Setting {
+  const char* name;
+  std::string bytes, key, value;
+  const char* logged;  // the one line logged, if any
+  friend std::ostream& operator<<(std::ostream& out, const Setting& row) { return out << row.name; }
+};
+
+class SettingsTest : public ::testing::TestWithParam<Setting> {
+ protected:
+  SettingsTest() { WriteFile(root_.Path() + "system\\locale.cfg", ""); }  // a catalogue that logs nothing
+  std::string File() { return root_.Path() + "system\\s.cfg"; }
+  TempDir root_;
+  RegistryValue installation_{kQarnKey, "LocalRootFolder", root_.Path()};
+  LogRecorder log_;
+};
+
+TEST_P(SettingsTest, ReadsTheSetting) {
+  WriteFile(File(), GetParam().bytes);
+  EXPECT_EQ(SettingsFile("s.cfg").GetValue(GetParam().key), GetParam().value);
+  EXPECT_EQ(log_.lines, GetParam().logged ? std::vector<std::string>{kLoad + std::string(GetParam().logged)}
+                                          : std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, SettingsTest, ::testing::Values(
+    Setting{"Plain", "key=value", "key", "value"},
+    Setting{"Blanks", "  key  =  value  \n", "key", "value"},
+    Setting{"TabsAndCrLf", "\t\vkey\f=\tvalue \t\r\nx=1\r\n", "key", "value"},
+    Setting{"EmptyValue", "key=\nkey2=x", "key", ""},
+    Setting{"EmptyKey", "=value", "", "value"},
+    Setting{"EqualsInValue", "a=b=c", "a", "b=c"},
+    Setting{"NoLineEndComment", "key = value # note", "key", "value # note"},
+    Setting{"SlashInside", "dir/name=/tmp", "dir/name", "/tmp"},
+    Setting{"Comments", ":a=1\n;a=2\n/a=3\n#a=4\n   # a=5\n", "a", ""},
+    Setting{"Invalid", " justakey \nk=v", "k", "v", "Skipping invalid line in launcher config file: justakey"},
+    Setting{"LastWins", "k=1\nK=3\nk=2", "k", "2"},
+    Setting{"CaseSensitive", "Key=1\nkey=2", "Key", "1"},
+    Setting{"ByteOrderMark", "\xEF\xBB\xBFlocale=en\n", "locale", ""},
+    Setting{"NulAndHighBytes", std::string("k\0x=\xA0v\xFF\n", 8), std::string("k\0x", 3), "\xA0v\xFF"},
+    Setting{"MiBLine", "k=" + std::string(1 << 20, 'v'), "k", std::string(1 << 20, 'v')}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SettingsTest, LargeFileIsReadWholeAndReloadsNeverRemove) {
+  std::string bytes;
+  for (int i = 0; i < 200000; ++i) bytes += "key" + std::to_string(i) + "=" + std::to_string(i) + "\n";
+  WriteFile(File(), bytes);
+  SettingsFile settings("s.cfg");
+  EXPECT_EQ(settings.GetValue("key0") + settings.GetValue("key199999"), "0199999");
+  WriteFile(File(), "key0=new\nkey=new");
+  EXPECT_EQ(settings.Load(), S_OK);
+  EXPECT_EQ(settings.GetValue("key0") + settings.GetValue("key") + settings.GetValue("key1"), "newnew1");
+}
+
+TEST_F(SettingsTest, FileThatCannotBeReadIsReportedOnEveryLoad) {
+  const std::string failed = kLoad + ("Failed to open settings file \"" + root_.Path()) + "/system/s.cfg\" for input.";
+  SettingsFile settings("s.cfg");
+  ASSERT_EQ(log_.lines.size(), 2u);  // the error's text, then the path
+  EXPECT_EQ(log_.lines[0].rfind(kLoad, 0), 0u);
+  EXPECT_EQ(log_.lines[1], failed);
+  fs::create_directories(Native(File()));  // a folder in its place
+  EXPECT_LT(settings.Load(), 0);
+  EXPECT_EQ(log_.lines.back(), failed);
+  fs::remove(Native(File()));  // a file that others write but deny reading
+  WriteFile(File(), "k=v");
+  Common::UniqueHandle other(::CreateFileW(Native(File()).c_str(), GENERIC_WRITE,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+  EXPECT_EQ(SettingsFile("s.cfg").GetValue("k"), "v");
+  other.Reset();
+  other.Reset(::CreateFileW(Native(File()).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  EXPECT_LT(settings.Load(), 0);
+}
+
+// The whitespace is the classic locale's, as Boost's own trim finds it in a
+// program that installs no other locale.
+TEST(SettingsTrimTest, TrimsWhatBoostTrimsUnderTheDefaultLocale) {
+  for (int byte = 0; byte < 256; ++byte) {
+    const std::string text = std::string(2, char(byte)) + "x" + std::string(2, char(byte));
+    std::string trimmed = text;
+    Common::SettingsFile::Trim(trimmed);
+    EXPECT_EQ(trimmed, boost::algorithm::trim_copy(text)) << byte;
+  }
+}
+
+}  // namespace
+}  // namespace QARN

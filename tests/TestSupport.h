@@ -1,0 +1,202 @@
+// The real platform, for the tests: temporary folders, registry values of the
+// tests' own, the log as a user reads it, programs run as a user runs them.
+// Paths are UTF-8 here and UTF-16 for the platform, so that folders the ANSI
+// code page cannot spell can be made and used.
+#pragma once
+
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/UniqueAny.h"
+#include "gtest/gtest.h"
+#include "log/Log.h"
+
+namespace QARN {
+namespace Testing {
+namespace fs = std::filesystem;
+
+constexpr char kQarnKey[] = "Software\\Ombrel Studio\\QARN";
+constexpr char kCurrentVersionKey[] = "Software\\Microsoft\\Windows\\CurrentVersion";
+
+inline fs::path Native(const std::string& utf8) { return fs::u8path(utf8); }
+
+// The folder of the test program, where every program of the build lies.
+inline std::string ProgramFolder() {
+  wchar_t path[MAX_PATH];
+  ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  return fs::path(path).parent_path().u8string() + "\\";
+}
+
+inline void CopyProgram(const std::string& name, const std::string& to) {
+  fs::copy_file(Native(ProgramFolder() + name), Native(to), fs::copy_options::overwrite_existing);
+}
+
+// Writes `bytes` to `path`, making the folders it needs.
+inline void WriteFile(const std::string& path, const std::string& bytes) {
+  fs::create_directories(Native(path).parent_path());
+  std::ofstream(Native(path), std::ios::binary) << bytes;
+}
+
+// Empty when there is no such file.
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream file(Native(path), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+inline bool Exists(const std::string& path) { return fs::exists(Native(path)); }
+
+// Splits at LF, dropping CRs (Wine writes CR LF) and a last empty piece.
+inline std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines(1);
+  for (const char c : text) {
+    if (c == '\n') lines.emplace_back();
+    if (c != '\n' && c != '\r') lines.back() += c;
+  }
+  if (lines.back().empty()) lines.pop_back();
+  return lines;
+}
+
+// 64-bit FNV-1a: many texts compared with the expected ones as one number.
+inline unsigned long long Digest(const std::string& bytes) {
+  unsigned long long digest = 14695981039346656037ULL;
+  for (const unsigned char byte : bytes) digest = (digest ^ byte) * 1099511628211ULL;
+  return digest;
+}
+
+// A new folder (under the temporary folder unless told otherwise), removed
+// with all it holds, read-only files too. Path() ends with a backslash.
+class TempDir {
+ public:
+  explicit TempDir(std::string parent = fs::temp_directory_path().u8string()) {
+    static int count = 0;
+    if (parent.back() != '\\') parent += '\\';
+    path_ = parent + "qarn-" + std::to_string(::GetCurrentProcessId()) + "-" +
+            std::to_string(++count) + "\\";
+    fs::create_directories(Native(path_));
+  }
+  ~TempDir() {
+    std::error_code error;
+    for (fs::recursive_directory_iterator it(Native(path_), error), end; !error && it != end;
+         it.increment(error)) {
+      ::SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+    fs::remove_all(Native(path_), error);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// Sets an HKLM value (REG_SZ text, which gets its terminator, or data of
+// another type; nullopt removes it) while it lives; then restores the old.
+class RegistryValue {
+ public:
+  RegistryValue(std::string key, std::string name, const std::optional<std::string>& data,
+                DWORD type = REG_SZ)
+      : key_(std::move(key)), name_(std::move(name)) {
+    char buffer[4096];
+    DWORD size = sizeof buffer;
+    if (::RegGetValueA(HKEY_LOCAL_MACHINE, key_.c_str(), name_.c_str(), RRF_RT_ANY | RRF_NOEXPAND,
+                       &savedType_, buffer, &size) == ERROR_SUCCESS) {
+      saved_.emplace(buffer, size);
+    }
+    Set(data && type == REG_SZ ? *data + '\0' : data, type);
+  }
+  ~RegistryValue() { Set(saved_, savedType_); }
+  RegistryValue(const RegistryValue&) = delete;
+  RegistryValue& operator=(const RegistryValue&) = delete;
+
+ private:
+  void Set(const std::optional<std::string>& data, DWORD type) {
+    Common::UniqueRegKey key;
+    ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                nullptr, key.Put(), nullptr), ERROR_SUCCESS);
+    if (!data) return static_cast<void>(::RegDeleteValueA(key.Get(), name_.c_str()));
+    ASSERT_EQ(::RegSetValueExA(key.Get(), name_.c_str(), 0, type,
+                               reinterpret_cast<const BYTE*>(data->data()),
+                               static_cast<DWORD>(data->size())), ERROR_SUCCESS);
+  }
+
+  std::string key_, name_;
+  std::optional<std::string> saved_;
+  DWORD savedType_ = REG_NONE;
+};
+
+// What reaches the log's listener while it lives, as "context: message".
+class LogRecorder : public Log::LogListener {
+ public:
+  LogRecorder() { Log::SetLogListener(this); }
+  ~LogRecorder() { Log::SetLogListener(nullptr); }
+  void OnLogMessage(Log::LogLevel, const char* context, const char* message) override {
+    lines.push_back(std::string(context) + ": " + message);
+  }
+  std::vector<std::string> lines;
+};
+
+// How a program ended: its exit code, and its log lines from standard error
+// as "context: message" (after the label and the time, 24 characters).
+struct RunResult {
+  DWORD exitCode = ~0UL;
+  std::vector<std::string> messages;
+};
+
+// Runs `commandLine` in `directory`, standard error to a file; calls
+// `whileRunning` with the process id once it started; waits a minute at most.
+inline RunResult RunProgram(const std::string& commandLine, const std::string& directory,
+                            const std::function<void(DWORD)>& whileRunning = {}) {
+  const TempDir output;
+  SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+  Common::UniqueHandle stderrFile(::CreateFileW(Native(output.Path() + "err").c_str(),
+                                                GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
+                                                CREATE_ALWAYS, 0, nullptr));
+  STARTUPINFOW startup = {sizeof startup};
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdError = stderrFile.Get();
+  PROCESS_INFORMATION info = {};
+  std::wstring command = Native(commandLine).wstring();
+  // Wine, under load, now and then fails a start with ERROR_INTERNAL_ERROR;
+  // the next start goes through.
+  for (int attempt = 0; !::CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                          Native(directory).c_str(), &startup, &info) &&
+                        ::GetLastError() == ERROR_INTERNAL_ERROR && attempt < 5;
+       ++attempt) {
+    ::Sleep(100);
+  }
+  RunResult result;
+  if (!info.hProcess) return ADD_FAILURE() << "cannot start " << commandLine, result;
+  const Common::UniqueHandle process(info.hProcess), thread(info.hThread);
+  if (whileRunning) whileRunning(info.dwProcessId);
+  if (::WaitForSingleObject(process.Get(), 60000) != WAIT_OBJECT_0) {
+    ::TerminateProcess(process.Get(), 1);
+    ADD_FAILURE() << commandLine << " did not end within a minute";
+  }
+  ::GetExitCodeProcess(process.Get(), &result.exitCode);
+  stderrFile.Reset();
+  for (const std::string& line : Lines(ReadFile(output.Path() + "err"))) {
+    result.messages.push_back(line.size() > 24 ? line.substr(24) : line);
+  }
+  return result;
+}
+
+// The probe's record in `folder` (command line, current directory, console
+// process count) once the probe has written it; empty after 10 s without.
+inline std::vector<std::string> ProbeRecord(const std::string& folder) {
+  std::vector<std::string> record;
+  for (int wait = 0; wait < 500 && (record = Lines(ReadFile(folder + "probe-record.txt"))).size() < 3;
+       ++wait) {
+    ::Sleep(20);
+  }
+  return record;
+}
+
+}  // namespace Testing
+}  // namespace QARN
