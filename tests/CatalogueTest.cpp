@@ -5,9 +5,7 @@
 #include "common/StringHelper.h"
 #include "tests/TestSupport.h"
 
-namespace QARN {
-namespace {
-using namespace Testing;
+namespace QARN::Testing {
 using namespace Common;
 
 struct Locale {
@@ -75,5 +73,4 @@ TEST(StringHelperTest, ConvertsToUtf8OrLeavesNothing) {
       "QARN::Common::StringHelper::ConvertToMultiByte: Failed to convert to mb string[5]: abc"}));
 }
 
-}  // namespace
-}  // namespace QARN
+}  // namespace QARN::Testing

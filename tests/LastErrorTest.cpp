@@ -9,9 +9,7 @@
 #include "log/LastError.h"
 #include "tests/TestSupport.h"
 
-namespace QARN {
-namespace {
-using namespace Testing;
+namespace QARN::Testing {
 
 constexpr char kFailed[] = "QARN::Log::Internal::LogGetLastError: A failure occurred while "
                            "trying to get the last error message. (0x";
@@ -130,5 +128,4 @@ TEST_F(LastErrorTest, PlantedWinInetIsNeverLoaded) {
   EXPECT_NE(resolved[0], planted[0]);
 }
 
-}  // namespace
-}  // namespace QARN
+}  // namespace QARN::Testing

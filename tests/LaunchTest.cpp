@@ -1,21 +1,16 @@
-// The shipped launcher, run from installations whose two programs are
-// probes, with a leftover migrator in its current directory and another,
-// which must stay, in its own folder.
+// The shipped launcher, run from installations whose two programs are probes, with a leftover migrator in its
+// current directory and another, which must stay, in its own folder.
 #include <algorithm>
 #include <regex>
 
 #include "tests/TestSupport.h"
 
-namespace QARN {
-namespace {
-using namespace Testing;
+namespace QARN::Testing {
 
 constexpr char kKernelBox[] = "Failed to launch QARN\\system\\qarn_user_kernel.exe";
-constexpr char kPathBox[] = "Failed to launch: the launcher's own path could not be read.";
 
 BOOL CALLBACK Collect(HWND window, LPARAM windows) {
-  reinterpret_cast<std::vector<HWND>*>(windows)->push_back(window);
-  return TRUE;
+  return reinterpret_cast<std::vector<HWND>*>(windows)->push_back(window), TRUE;
 }
 
 std::string Text(HWND window, bool className = false) {
@@ -33,13 +28,12 @@ class LaunchTest : public ::testing::Test {
     WriteFile(folder + "qarn_migrator.exe", "not in the current directory");
     fs::create_directories(Native(folder + "QARN\\system"));
     CopyProgram("ZiBLauncher.exe", folder + name);
-    if (!probes) return;
-    CopyProgram("probe.exe", folder + "zib.launcher.admin.exe");
-    CopyProgram("probe.exe", folder + "QARN\\system\\qarn_user_kernel.exe");
+    if (probes) CopyProgram("probe.exe", folder + "zib.launcher.admin.exe");
+    if (probes) CopyProgram("probe.exe", folder + "QARN\\system\\qarn_user_kernel.exe");
   }
 
-  // Runs the launcher; reads the failure box `box`, if one is expected, and
-  // checks that the migrator is still there while it shows, then presses OK.
+  // Runs the launcher; reads the failure box `box`, if one is expected, checks that the migrator is still there
+  // while it shows, and presses OK. Returns the log lines.
   std::vector<std::string> Launch(const std::string& folder, const char* box = nullptr,
                                   const std::string& name = "ZiBLauncher.exe") {
     const RunResult run = RunProgram("\"" + folder + name + "\"", cwd_.Path(), [&](DWORD pid) {
@@ -89,7 +83,7 @@ struct Decision {
   const char* programW6432Dir;
   const char* programFilesDir;
   bool admin;
-  bool probes;  // else the start fails
+  bool probes = true;  // else the start fails
   friend std::ostream& operator<<(std::ostream& out, const Decision& row) { return out << row.name; }
 };
 
@@ -105,12 +99,11 @@ TEST_P(LaunchDecisionTest, StartsTheChosenProgramInItsFolder) {
                                     std::pair{"ProgramFilesDir", row.programFilesDir}}) {
     if (!value) continue;
     const std::string text = value[0] == '~' ? place.Path() + (value + 1) : value;
-    values.push_back(std::make_unique<RegistryValue>(
-        kCurrentVersionKey, name, text == "-" ? std::nullopt : std::optional(text)));
-    if (text == "-") {
-      missing.push_back("QARN::Common::RegistryHelp::RegKeyValueString::RegKeyValueString: "
-                        "Failed to find registry value \"" + std::string(name) + "\" (2).");
-    }
+    values.push_back(std::make_unique<RegistryValue>(kCurrentVersionKey, name,
+                                                     text == "-" ? std::nullopt : std::optional(text)));
+    if (text != "-") continue;
+    missing.push_back("QARN::Common::RegistryHelp::RegKeyValueString::RegKeyValueString: "
+                      "Failed to find registry value \"" + std::string(name) + "\" (2).");
   }
   Install(folder, row.probes);
   const char* box = row.admin ? "Failed to launch zib.launcher.admin.exe" : kKernelBox;
@@ -120,69 +113,62 @@ TEST_P(LaunchDecisionTest, StartsTheChosenProgramInItsFolder) {
   const std::vector<std::string> kernel = {
       "\"" + folder + "QARN\\system\\qarn_user_kernel.exe\" updateandrun zib_launcher ZiBLauncher.exe",
       folder + "QARN", "1"};
-  const std::string started = row.admin ? folder : folder + "QARN\\system\\";
-  if (row.probes) EXPECT_EQ(ProbeRecord(started), row.admin ? admin : kernel);
+  if (row.probes) EXPECT_EQ(ProbeRecord(row.admin ? folder : folder + "QARN\\system\\"), row.admin ? admin : kernel);
   EXPECT_FALSE(Exists((row.admin ? folder + "QARN\\system\\" : folder) + "probe-record.txt"));
   EXPECT_EQ(MigratorLeft(), row.admin);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, LaunchDecisionTest, ::testing::Values(
-    Decision{"Outside", nullptr, "Games\\Play\\", "~Program Files", "~Program Files (x86)", false, true},
-    Decision{"UnderProgramFilesDir", nullptr, "Program Files (x86)\\Play\\", "~Other", "~Program Files (x86)", true, true},
-    Decision{"PrefixWithoutSeparator", nullptr, "Program Files (x86)\\Play\\", "~Program Files", "", true, true},
-    Decision{"CaseDiffers", nullptr, "program files\\Play\\", "", "~Program Files", false, true},
-    Decision{"SlashesDiffer", nullptr, "Program Files\\Play\\", "", "~Program Files/", false, true},
-    Decision{"BothMissing", nullptr, "Program Files\\Play\\", "-", "-", false, true},
-    Decision{"EqualToTheFolder", nullptr, "Play\\", "", "~Play\\", true, true},
-    Decision{"OneByteLonger", nullptr, "Play\\", "~Play\\x", "", false, true},
-    Decision{"AccentedFolder", nullptr, u8"Caf\u00e9\\", "", "", false, true},
+    Decision{"Outside", nullptr, "Games\\Play\\", "~Program Files", "~Program Files (x86)", false},
+    Decision{"UnderProgramFilesDir", nullptr, "Program Files (x86)\\Play\\", "~Other", "~Program Files (x86)", true},
+    Decision{"PrefixWithoutSeparator", nullptr, "Program Files (x86)\\Play\\", "~Program Files", "", true},
+    Decision{"CaseDiffers", nullptr, "program files\\Play\\", "", "~Program Files", false},
+    Decision{"SlashesDiffer", nullptr, "Program Files\\Play\\", "", "~Program Files/", false},
+    Decision{"BothMissing", nullptr, "Program Files\\Play\\", "-", "-", false},
+    Decision{"EqualToTheFolder", nullptr, "Play\\", "", "~Play\\", true},
+    Decision{"OneByteLonger", nullptr, "Play\\", "~Play\\x", "", false},
+    Decision{"AccentedFolder", nullptr, u8"Caf\u00e9\\", "", "", false},
     Decision{"KernelFailsToStart", nullptr, "Play\\", "", "", false, false},
     Decision{"AdminFailsToStart", nullptr, "Play\\", "", "~Play", true, false}
 #ifndef _WIN64  // the registry as a 32-bit process sees it
-    , Decision{"ProgramFilesX86", "C:\\Program Files (x86)\\", "Play\\", nullptr, nullptr, true, true},
-    Decision{"ProgramW6432", "C:\\Program Files\\", "Play\\", nullptr, nullptr, true, true},
-    Decision{"ProgramW6432Missing", "C:\\Program Files\\", "Play\\", "-", nullptr, false, true}
+    , Decision{"ProgramFilesX86", "C:\\Program Files (x86)\\", "Play\\", nullptr, nullptr, true},
+    Decision{"ProgramW6432", "C:\\Program Files\\", "Play\\", nullptr, nullptr, true},
+    Decision{"ProgramW6432Missing", "C:\\Program Files\\", "Play\\", "-", nullptr, false}
 #endif
     ), [](const auto& info) { return std::string(info.param.name); });
 
-// The kernel's working folder is the launcher folder and four characters,
-// which must fit in 259: a cut one is never handed on. (Wine starts no
-// program whose path passes 259 characters, so the kernel fails to start at
-// either length, and the launcher has a short name.)
+// The kernel's working folder, the launcher folder and four characters, must fit in 259: a cut one is never handed
+// on. (Wine starts no program whose path passes 259 characters: the kernel fails at either length.)
 TEST_F(LaunchTest, KernelFolderThatWouldNotFitIsNotStarted) {
   for (const std::size_t length : {255, 256}) {
     const std::string folder = root_.Path() + std::string(length - root_.Path().size() - 1, 'f') + "\\";
     Install(folder, true, "L.e");
     WriteFile(cwd_.Path() + "qarn_migrator.exe", "");
     const std::string tooLong = "QARN::Launcher::RunLauncher: Path too long to start \"" + folder +
-                                "QARN\\system\\qarn_user_kernel.exe\" updateandrun zib_launcher "
-                                "ZiBLauncher.exe in \"" + folder + "QARN\".";
-    EXPECT_EQ(Launch(folder, kKernelBox, "L.e"),
-              length == 256 ? std::vector<std::string>{tooLong} : std::vector<std::string>{});
+                                "QARN\\system\\qarn_user_kernel.exe\" updateandrun zib_launcher ZiBLauncher.exe in \"" +
+                                folder + "QARN\".";
+    EXPECT_EQ(Launch(folder, kKernelBox, "L.e"), std::vector<std::string>(length == 256, tooLong));
     EXPECT_FALSE(MigratorLeft());
   }
 }
 
-// The ANSI path of such a folder names a look-alike folder (the decoy
-// "Play") or none at all; nothing is started, nothing removed.
+// The ANSI path of such a folder names a look-alike (the decoy "Play") or none; nothing is started or removed.
 TEST_F(LaunchTest, FolderTheCodePageCannotSpellIsRefused) {
   Install(root_.Path() + "Play\\");
   for (const char* name : {u8"\uff30lay\\", u8"\u0418\u0433\u0440\u0430\\"}) {
     Install(root_.Path() + name);
-    const std::vector<std::string> messages = Launch(root_.Path() + name, kPathBox);
+    const auto messages = Launch(root_.Path() + name, "Failed to launch: the launcher's own path could not be read.");
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_TRUE(std::regex_match(messages[0], std::regex(
-        R"(QARN::Launcher::RunLauncher: The launcher's own path ".*\\ZiBLauncher\.exe" )"
-        R"(cannot be spelt in the ANSI code page\.)")));
+    EXPECT_TRUE(std::regex_match(messages[0], std::regex(R"(QARN::Launcher::RunLauncher: The launcher's own path )"
+                                                         R"(".*\\ZiBLauncher\.exe" cannot be spelt in the ANSI code page\.)")));
     EXPECT_FALSE(Exists(root_.Path() + "Play\\QARN\\system\\probe-record.txt"));
     EXPECT_FALSE(Exists(root_.Path() + name + "QARN\\system\\probe-record.txt"));
     EXPECT_TRUE(MigratorLeft());
   }
 }
 
-// Run under a data limit only (see CMakeLists.txt), which the GiB line of
-// this settings file passes. The read-only migrator's first failed deletion
-// builds the catalogue, which reads the file.
+// Run under a data limit only (see CMakeLists.txt), which the GiB line of this file passes. The read-only
+// migrator's failed first deletion builds the catalogue, which reads the file.
 TEST_F(LaunchTest, SettingsTooBigToHoldAreSkipped) {
   const std::string file = root_.Path() + "qarn\\system\\locale.cfg";
   const RegistryValue installation(kQarnKey, "LocalRootFolder", root_.Path() + "qarn");
@@ -190,12 +176,11 @@ TEST_F(LaunchTest, SettingsTooBigToHoldAreSkipped) {
   fs::resize_file(Native(file), 1 << 30);
   ::SetFileAttributesW(Native(cwd_.Path() + "qarn_migrator.exe").c_str(), FILE_ATTRIBUTE_READONLY);
   Install(root_.Path());
-  const std::vector<std::string> messages = Launch(root_.Path());
-  EXPECT_EQ(std::count(messages.begin(), messages.end(),
-                       "QARN::Common::SettingsFile::SettingsFile::Load: Failed to read settings file \"" +
-                           root_.Path() + "qarn/system/locale.cfg\": it does not fit in memory."), 2);
+  const auto messages = Launch(root_.Path());
+  EXPECT_EQ(std::count(messages.begin(), messages.end(), "QARN::Common::SettingsFile::SettingsFile::Load: Failed "
+                       "to read settings file \"" + root_.Path() + "qarn/system/locale.cfg\": it does not fit in memory."),
+            2);
   EXPECT_FALSE(MigratorLeft());
 }
 
-}  // namespace
-}  // namespace QARN
+}  // namespace QARN::Testing

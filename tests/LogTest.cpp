@@ -6,9 +6,7 @@
 
 #include "tests/TestSupport.h"
 
-namespace QARN {
-namespace {
-using namespace Testing;
+namespace QARN::Testing {
 using namespace Log;
 
 // What a debugger would show: OutputDebugStringA raises an exception that a
@@ -80,5 +78,4 @@ TEST_F(LogTest, FileThatRefusesTheLineIsReportedToTheDebugger) {
   EXPECT_EQ(g_debugOutput, std::vector<std::string>{"Unable to log: fprintf failed\n"});
 }
 
-}  // namespace
-}  // namespace QARN
+}  // namespace QARN::Testing

@@ -5,9 +5,7 @@
 
 #include <sddl.h>
 
-namespace QARN {
-namespace {
-using namespace Testing;
+namespace QARN::Testing {
 using Common::RegistryHelp::RegKeyValueString;
 
 constexpr char kKey[] = "Software\\QARN Tests";
@@ -71,5 +69,4 @@ TEST_F(RegistryTest, InstallationRootIsReadOnce) {
   EXPECT_EQ(log_.lines, std::vector<std::string>{kLogged + "Failed to find registry value \"LocalRootFolder\" (2)."});
 }
 
-}  // namespace
-}  // namespace QARN
+}  // namespace QARN::Testing

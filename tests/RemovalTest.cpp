@@ -1,97 +1,82 @@
-// The leftover migrator's removal, in this process, whose current directory
-// is a folder of the test's: the pauses pass at once, and in them the test
-// acts as the migrator's owner would.
+// The leftover migrator's removal, in this process, whose current directory is a folder of the test's: the pauses
+// pass at once, and in them the test acts as the migrator's owner would.
 #include "common/LocalFileSystem.h"
 #include "common/PlatformHooks.h"
 #include "launcher/LeftoverRemoval.h"
 #include "tests/TestSupport.h"
 
-namespace QARN {
-namespace {
-using namespace Testing;
+namespace QARN::Testing {
 using Common::LocalFileSystem;
 
-std::function<void(int)> g_onPause;  // told the pause's number
-DWORD g_pausedMs;                    // how long the user waited
+struct Removal {
+  const char* name;
+  DWORD attributes;  // of a migrator file; FILE_ATTRIBUTE_DIRECTORY: a folder of that name
+  int release;       // the pause in which its owner lets it go (0: the owner never holds it)
+  bool ownerDeletes;
+  size_t lines;      // logged, two for each failed attempt
+  DWORD pausedMs;    // how long the user waits
+  friend std::ostream& operator<<(std::ostream& out, const Removal& row) { return out << row.name; }
+};
 
+Common::UniqueHandle g_held;
+const Removal* g_row;
+DWORD g_pausedMs;
 void WINAPI Pause(DWORD ms) {
-  g_pausedMs += ms;
-  if (g_onPause) g_onPause(static_cast<int>(g_pausedMs / 5000));
+  if ((g_pausedMs += ms) == g_row->release * 5000u) g_held.Reset();
+  if (g_pausedMs == g_row->release * 5000u && g_row->ownerDeletes) ::DeleteFileW(L"qarn_migrator.exe");
 }
 
-class RemovalTest : public ::testing::Test {
+class RemovalTest : public ::testing::TestWithParam<Removal> {
  protected:
   RemovalTest() {
     WriteFile(dir_.Path() + "system\\locale.cfg", "");  // a catalogue that logs nothing
     fs::current_path(Native(dir_.Path()));
     Common::PlatformHooks::sleep = &Pause;
   }
-  // A migrator, held open as a kernel still running from it would hold it.
-  void HeldMigrator() {
-    WriteFile(dir_.Path() + "qarn_migrator.exe", "");
-    held_.Reset(::CreateFileW(L"qarn_migrator.exe", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-  }
-  // Removes the migrator; returns the lines logged meanwhile.
-  std::vector<std::string> Remove() {
-    const LogRecorder log;
-    Launcher::RemoveLeftoverMigrator();
-    return log.lines;
-  }
-
   TempDir dir_;
   RegistryValue installation_{kQarnKey, "LocalRootFolder", dir_.Path()};
-  Common::UniqueHandle held_;
+  LogRecorder log_;
 };
 
-TEST_F(RemovalTest, NothingToRemoveCostsNothing) {
-  EXPECT_TRUE(Remove().empty());
-  EXPECT_EQ(g_pausedMs, 0u);
+TEST_P(RemovalTest, RemovesTheMigratorOrGivesUp) {
+  g_row = &GetParam();
+  if (g_row->attributes == FILE_ATTRIBUTE_DIRECTORY) fs::create_directory("qarn_migrator.exe");
+  if (g_row->attributes == FILE_ATTRIBUTE_NORMAL || g_row->attributes == FILE_ATTRIBUTE_READONLY) {
+    WriteFile(dir_.Path() + "qarn_migrator.exe", "");
+  }
+  ::SetFileAttributesW(L"qarn_migrator.exe", g_row->attributes);
+  if (g_row->release) g_held.Reset(::CreateFileW(L"qarn_migrator.exe", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  Launcher::RemoveLeftoverMigrator();
+  EXPECT_EQ(log_.lines.size(), g_row->lines);
+  for (const std::string& line : log_.lines) EXPECT_EQ(line.rfind("QARN::Common::LocalFileSystem::DeleteFileA: ", 0), 0u);
+  EXPECT_EQ(g_pausedMs, g_row->pausedMs);
+  EXPECT_EQ(Exists("qarn_migrator.exe"), g_row->name == std::string("Folder"));
 }
 
-TEST_F(RemovalTest, FolderOfThatNameIsTriedTenTimesWithAPauseAfterEach) {
-  fs::create_directory("qarn_migrator.exe");
-  EXPECT_EQ(Remove().size(), 20u);  // two deletions an attempt
-  EXPECT_EQ(g_pausedMs, 50000u);
-}
+INSTANTIATE_TEST_SUITE_P(Migrators, RemovalTest, ::testing::Values(
+    Removal{"Absent", INVALID_FILE_ATTRIBUTES, 0, false, 0, 0},
+    Removal{"Removable", FILE_ATTRIBUTE_NORMAL, 0, false, 0, 0},
+    Removal{"ReadOnly", FILE_ATTRIBUTE_READONLY, 0, false, 1, 0},  // cleared between two deletions
+    Removal{"Folder", FILE_ATTRIBUTE_DIRECTORY, 0, false, 20, 50000},
+    Removal{"ReleasedInTheSecondPause", FILE_ATTRIBUTE_NORMAL, 2, false, 4, 10000},
+    Removal{"RemovedByItsOwner", FILE_ATTRIBUTE_NORMAL, 1, true, 2, 5000}),
+    [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(RemovalTest, LockedMigratorGoesOnceReleased) {
-  HeldMigrator();
-  g_onPause = [this](int pause) { if (pause == 2) held_.Reset(); };
-  EXPECT_EQ(Remove().size(), 4u);
-  EXPECT_FALSE(Exists("qarn_migrator.exe"));
-  EXPECT_EQ(g_pausedMs, 10000u);
-}
-
-TEST_F(RemovalTest, MigratorItsOwnerRemovesEndsTheRemoval) {
-  HeldMigrator();
-  g_onPause = [this](int) { held_.Reset(); ::DeleteFileW(L"qarn_migrator.exe"); };
-  EXPECT_EQ(Remove().size(), 2u);
-  EXPECT_EQ(g_pausedMs, 5000u);
-}
-
-TEST_F(RemovalTest, ReadOnlyMigratorGoesAtTheFirstAttempt) {
-  WriteFile(dir_.Path() + "qarn_migrator.exe", "");
-  ::SetFileAttributesW(L"qarn_migrator.exe", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-  const DWORD attributes = ::GetFileAttributesW(L"qarn_migrator.exe");
-  EXPECT_EQ(LocalFileSystem::RemoveReadOnly("qarn_migrator.exe"), S_OK);
-  EXPECT_EQ(::GetFileAttributesW(L"qarn_migrator.exe"), attributes & ~FILE_ATTRIBUTE_READONLY);
+TEST_F(RemovalTest, ReadOnlyIsClearedAlone) {
+  WriteFile(dir_.Path() + "f", "");
+  ::SetFileAttributesW(L"f", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+  const DWORD attributes = ::GetFileAttributesW(L"f");
+  EXPECT_EQ(LocalFileSystem::RemoveReadOnly("f"), S_OK);
+  EXPECT_EQ(::GetFileAttributesW(L"f"), attributes & ~FILE_ATTRIBUTE_READONLY);
   EXPECT_TRUE(attributes & FILE_ATTRIBUTE_HIDDEN);
-  ::SetFileAttributesW(L"qarn_migrator.exe", FILE_ATTRIBUTE_READONLY);
-  const std::vector<std::string> lines = Remove();  // the first deletion's error only
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0].rfind("QARN::Common::LocalFileSystem::DeleteFileA: ", 0), 0u);
-  EXPECT_FALSE(Exists("qarn_migrator.exe"));
-  EXPECT_EQ(g_pausedMs, 0u);
 }
 
 TEST_F(RemovalTest, PathNamingNothingFailsTwiceAndSaysSo) {
-  const LogRecorder log;
   EXPECT_LT(LocalFileSystem::DeleteFileA("none"), 0);
-  ASSERT_EQ(log.lines.size(), 3u);
-  EXPECT_EQ(log.lines[1], "QARN::Common::LocalFileSystem::RemoveReadOnly: Failed on \"none\"");
-  EXPECT_EQ(log.lines[0], log.lines[2]);
-  EXPECT_EQ(log.lines[0].rfind("QARN::Common::LocalFileSystem::DeleteFileA: ", 0), 0u);
+  ASSERT_EQ(log_.lines.size(), 3u);
+  EXPECT_EQ(log_.lines[1], "QARN::Common::LocalFileSystem::RemoveReadOnly: Failed on \"none\"");
+  EXPECT_EQ(log_.lines[0], log_.lines[2]);
+  EXPECT_EQ(log_.lines[0].rfind("QARN::Common::LocalFileSystem::DeleteFileA: ", 0), 0u);
 }
 
-}  // namespace
-}  // namespace QARN
+}  // namespace QARN::Testing

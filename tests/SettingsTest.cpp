@@ -5,9 +5,7 @@
 #include "common/SettingsLine.h"
 #include "tests/TestSupport.h"
 
-namespace QARN {
-namespace {
-using namespace Testing;
+namespace QARN::Testing {
 using Common::SettingsFile::SettingsFile;
 
 constexpr char kLoad[] = "QARN::Common::SettingsFile::SettingsFile::Load: ";
@@ -94,5 +92,4 @@ TEST(SettingsTrimTest, TrimsWhatBoostTrimsUnderTheDefaultLocale) {
   }
 }
 
-}  // namespace
-}  // namespace QARN
+}  // namespace QARN::Testing

@@ -17,8 +17,7 @@
 #include "gtest/gtest.h"
 #include "log/Log.h"
 
-namespace QARN {
-namespace Testing {
+namespace QARN::Testing {
 namespace fs = std::filesystem;
 
 constexpr char kQarnKey[] = "Software\\Ombrel Studio\\QARN";
@@ -26,15 +25,12 @@ constexpr char kCurrentVersionKey[] = "Software\\Microsoft\\Windows\\CurrentVers
 
 inline fs::path Native(const std::string& utf8) { return fs::u8path(utf8); }
 
-// The folder of the test program, where every program of the build lies.
-inline std::string ProgramFolder() {
-  wchar_t path[MAX_PATH];
-  ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-  return fs::path(path).parent_path().u8string() + "\\";
-}
-
+// Copies a program of the build, which lies beside the test program.
 inline void CopyProgram(const std::string& name, const std::string& to) {
-  fs::copy_file(Native(ProgramFolder() + name), Native(to), fs::copy_options::overwrite_existing);
+  wchar_t self[MAX_PATH];
+  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+  fs::copy_file(fs::path(self).parent_path() / Native(name), Native(to),
+                fs::copy_options::overwrite_existing);
 }
 
 // Writes `bytes` to `path`, making the folders it needs.
@@ -76,20 +72,16 @@ class TempDir {
   explicit TempDir(std::string parent = fs::temp_directory_path().u8string()) {
     static int count = 0;
     if (parent.back() != '\\') parent += '\\';
-    path_ = parent + "qarn-" + std::to_string(::GetCurrentProcessId()) + "-" +
-            std::to_string(++count) + "\\";
+    path_ = parent + "qarn-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++count) + "\\";
     fs::create_directories(Native(path_));
   }
   ~TempDir() {
     std::error_code error;
-    for (fs::recursive_directory_iterator it(Native(path_), error), end; !error && it != end;
-         it.increment(error)) {
+    for (fs::recursive_directory_iterator it(Native(path_), error), end; !error && it != end; it.increment(error)) {
       ::SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
     }
     fs::remove_all(Native(path_), error);
   }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
   const std::string& Path() const { return path_; }
 
  private:
@@ -100,40 +92,35 @@ class TempDir {
 // another type; nullopt removes it) while it lives; then restores the old.
 class RegistryValue {
  public:
-  RegistryValue(std::string key, std::string name, const std::optional<std::string>& data,
-                DWORD type = REG_SZ)
+  RegistryValue(std::string key, std::string name, const std::optional<std::string>& data, DWORD type = REG_SZ)
       : key_(std::move(key)), name_(std::move(name)) {
-    char buffer[4096];
-    DWORD size = sizeof buffer;
-    if (::RegGetValueA(HKEY_LOCAL_MACHINE, key_.c_str(), name_.c_str(), RRF_RT_ANY | RRF_NOEXPAND,
-                       &savedType_, buffer, &size) == ERROR_SUCCESS) {
-      saved_.emplace(buffer, size);
+    char old[4096];
+    DWORD size = sizeof old;
+    if (::RegGetValueA(HKEY_LOCAL_MACHINE, key_.c_str(), name_.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &oldType_, old,
+                       &size) == ERROR_SUCCESS) {
+      old_.emplace(old, size);
     }
     Set(data && type == REG_SZ ? *data + '\0' : data, type);
   }
-  ~RegistryValue() { Set(saved_, savedType_); }
-  RegistryValue(const RegistryValue&) = delete;
-  RegistryValue& operator=(const RegistryValue&) = delete;
+  ~RegistryValue() { Set(old_, oldType_); }
 
  private:
   void Set(const std::optional<std::string>& data, DWORD type) {
     Common::UniqueRegKey key;
-    ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                nullptr, key.Put(), nullptr), ERROR_SUCCESS);
-    if (!data) return static_cast<void>(::RegDeleteValueA(key.Get(), name_.c_str()));
-    ASSERT_EQ(::RegSetValueExA(key.Get(), name_.c_str(), 0, type,
-                               reinterpret_cast<const BYTE*>(data->data()),
-                               static_cast<DWORD>(data->size())), ERROR_SUCCESS);
+    ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Put(), nullptr);
+    const LONG result = data ? ::RegSetValueExA(key.Get(), name_.c_str(), 0, type, (const BYTE*)data->data(),
+                                                static_cast<DWORD>(data->size()))
+                             : ::RegDeleteValueA(key.Get(), name_.c_str());
+    EXPECT_TRUE(result == ERROR_SUCCESS || !data) << key_ << "\\" << name_;
   }
 
   std::string key_, name_;
-  std::optional<std::string> saved_;
-  DWORD savedType_ = REG_NONE;
+  std::optional<std::string> old_;
+  DWORD oldType_ = REG_NONE;
 };
 
 // What reaches the log's listener while it lives, as "context: message".
-class LogRecorder : public Log::LogListener {
- public:
+struct LogRecorder : Log::LogListener {
   LogRecorder() { Log::SetLogListener(this); }
   ~LogRecorder() { Log::SetLogListener(nullptr); }
   void OnLogMessage(Log::LogLevel, const char* context, const char* message) override {
@@ -142,8 +129,8 @@ class LogRecorder : public Log::LogListener {
   std::vector<std::string> lines;
 };
 
-// How a program ended: its exit code, and its log lines from standard error
-// as "context: message" (after the label and the time, 24 characters).
+// How a program ended: its exit code, and its log lines on standard error as
+// "context: message" (what follows the label and the time).
 struct RunResult {
   DWORD exitCode = ~0UL;
   std::vector<std::string> messages;
@@ -155,16 +142,14 @@ inline RunResult RunProgram(const std::string& commandLine, const std::string& d
                             const std::function<void(DWORD)>& whileRunning = {}) {
   const TempDir output;
   SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-  Common::UniqueHandle stderrFile(::CreateFileW(Native(output.Path() + "err").c_str(),
-                                                GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
-                                                CREATE_ALWAYS, 0, nullptr));
+  Common::UniqueHandle stderrFile(::CreateFileW(Native(output.Path() + "err").c_str(), GENERIC_WRITE,
+                                                FILE_SHARE_READ, &inheritable, CREATE_ALWAYS, 0, nullptr));
   STARTUPINFOW startup = {sizeof startup};
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdError = stderrFile.Get();
   PROCESS_INFORMATION info = {};
   std::wstring command = Native(commandLine).wstring();
-  // Wine, under load, now and then fails a start with ERROR_INTERNAL_ERROR;
-  // the next start goes through.
+  // Wine, under load, now and then fails a start with ERROR_INTERNAL_ERROR.
   for (int attempt = 0; !::CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr,
                                           Native(directory).c_str(), &startup, &info) &&
                         ::GetLastError() == ERROR_INTERNAL_ERROR && attempt < 5;
@@ -182,7 +167,7 @@ inline RunResult RunProgram(const std::string& commandLine, const std::string& d
   ::GetExitCodeProcess(process.Get(), &result.exitCode);
   stderrFile.Reset();
   for (const std::string& line : Lines(ReadFile(output.Path() + "err"))) {
-    result.messages.push_back(line.size() > 24 ? line.substr(24) : line);
+    result.messages.push_back(line.substr(std::min<size_t>(24, line.size())));
   }
   return result;
 }
@@ -191,12 +176,10 @@ inline RunResult RunProgram(const std::string& commandLine, const std::string& d
 // process count) once the probe has written it; empty after 10 s without.
 inline std::vector<std::string> ProbeRecord(const std::string& folder) {
   std::vector<std::string> record;
-  for (int wait = 0; wait < 500 && (record = Lines(ReadFile(folder + "probe-record.txt"))).size() < 3;
-       ++wait) {
+  for (int wait = 0; wait < 500 && (record = Lines(ReadFile(folder + "probe-record.txt"))).size() < 3; ++wait) {
     ::Sleep(20);
   }
   return record;
 }
 
-}  // namespace Testing
-}  // namespace QARN
+}  // namespace QARN::Testing
