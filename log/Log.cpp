@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <io.h>
+
 #include <cstdarg>
 #include <cstdio>
 
@@ -39,13 +41,24 @@ LogTime ToLogTime(const SYSTEMTIME& time) {
 void WriteToStderr(const char* message) {
   // Room for the longest message and any context name: the line goes whole.
   char line[2 * kLogBufferSize];
-  const std::size_t length =
-      FormatLogLine(line, sizeof line, g_currentLevel, ToLogTime(LocalTime()),
-                    g_currentContext, message);
-  // One write for the line: this C library's printf writes an unbuffered
-  // stream a character at a time. Standard error is the last place a failure
-  // could be reported to, so the result is not looked at.
-  static_cast<void>(std::fwrite(line, 1, length, stderr));
+  std::size_t length = FormatLogLine(line, sizeof line - 1, g_currentLevel,
+                                     ToLogTime(LocalTime()), g_currentContext,
+                                     message);
+  // The line ends as the C library's text mode ends it, with CR LF; the
+  // message itself goes as it came.
+  if (length > 0 && line[length - 1] == '\n') {
+    line[length - 1] = '\r';
+    line[length++] = '\n';
+  }
+  // One platform write to the handle behind the C library's standard error:
+  // the library's stream functions write a character device (NUL, a
+  // console) a character at a time, and even its descriptor write asks the
+  // system first whether the device is a console. Standard error is the last
+  // place a failure could be reported to, so the result is not looked at.
+  DWORD written = 0;
+  static_cast<void>(::WriteFile(
+      reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(stderr))), line,
+      static_cast<DWORD>(length), &written, nullptr));
 }
 
 void WriteToLogFile(const char* message) {

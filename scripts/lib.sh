@@ -1,72 +1,89 @@
-# Shared by the scripts: packages, builds and the Wine environment.
-# Sourced, not run.
+# Shared by the scripts: packages, builds and the Wine environment. Sourced.
 
 QARN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 QARN_BUILD=${QARN_BUILD:-$QARN_ROOT/build}
-QARN_WINE=/usr/lib/wine/wine64
-QARN_WINESERVER=/usr/lib/wine/wineserver
 
-qarn_packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64
-  libboost-dev googletest cmake make binutils-mingw-w64-i686)
+qarn_packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+  binutils-mingw-w64-i686 libboost-dev googletest cmake make wine64
+  wine32:i386 xvfb xauth)
 
-# What scripts/test and the scripts it runs need besides the build's own
-# packages: the host build and static analysis, and the release checks. (The
-# real-window test installs its X server itself, and skips where it cannot.)
-qarn_test_packages=(clang libclang-rt-dev clang-tidy cppcheck icoutils python3)
-
-# Installs the Debian packages that are missing. The package lists are
-# updated once, also across the scripts that one script runs.
+# Installs the Debian packages that are missing, 32-bit Wine included (it
+# runs the shipped 32-bit program in a 64-bit prefix). The package lists are
+# updated once, also across the scripts one script runs.
 qarn_install_packages() {
-  local missing=() package
+  local missing=() package sudo=
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
   for package in "${qarn_packages[@]}" "$@"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null |
       grep -q 'install ok installed' || missing+=("$package")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
   echo "Installing: ${missing[*]}"
-  local sudo=
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  dpkg --print-foreign-architectures | grep -qx i386 ||
+    $sudo dpkg --add-architecture i386
   if [ -z "${QARN_APT_UPDATED:-}" ]; then
-    $sudo apt-get update
+    $sudo apt-get update -qq
     export QARN_APT_UPDATED=1
   fi
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y \
-    --no-install-recommends "${missing[@]}"
+  # 32-bit Wine must be the same version as 64-bit Wine.
+  local wine_version
+  wine_version=$(apt-cache policy wine64 | sed -n 's/^ *Candidate: //p')
+  missing=("${missing[@]/#wine32:i386/wine32:i386=$wine_version}")
+  missing=("${missing[@]/#wine64/wine64=$wine_version}")
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq \
+    --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# Configures and builds one architecture (i686 or x86_64) in $QARN_BUILD/ARCH.
+# The architecture the tests and the demo run: the shipped i686 program,
+# unless this kernel cannot run 32-bit programs (then 32-bit Wine cannot
+# start either, and the x86_64 build of the same code stands in).
+qarn_arch() {
+  if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    echo i686
+  else
+    echo x86_64
+  fi
+}
+
+# Configures and builds ARCH in $QARN_BUILD/ARCH with exactly the flags the
+# program ships with; further arguments go to CMake.
 qarn_build() {
   local arch=$1
   shift
-  cmake -S "$QARN_ROOT" -B "$QARN_BUILD/$arch" \
+  cmake -S "$QARN_ROOT" -B "$QARN_BUILD/$arch" -DCMAKE_BUILD_TYPE=MinSizeRel \
     -DCMAKE_TOOLCHAIN_FILE="$QARN_ROOT/cmake/mingw-$arch.cmake" \
-    -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
-  cmake --build "$QARN_BUILD/$arch" -j"$(nproc)"
+    -DQARN_SHIPPING_BUILD=ON "$@" >/dev/null
+  cmake --build "$QARN_BUILD/$arch" -j"$(nproc)" >/dev/null
 }
 
-# A Wine prefix inside the build folder, with a persistent server: a Wine
-# command then starts in a fraction of a second, and no Wine background
-# process keeps a caller's output pipe open. Stopped on exit, also on failure.
+# A 64-bit Wine prefix in the build folder (the shape of every 64-bit
+# Windows) with a persistent server, so that a Wine program starts in a
+# fraction of a second and no Wine process holds a caller's output open.
+# Stopped on exit, also on failure.
 qarn_start_wine() {
-  export WINEPREFIX="${QARN_WINE_PREFIX:-$QARN_BUILD/wine-prefix}"
-  export WINEDEBUG=-all
+  export WINEPREFIX=${WINEPREFIX:-$QARN_BUILD/wine-prefix} WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
-  # Without a display, a message box returns at once instead of waiting.
-  unset DISPLAY WAYLAND_DISPLAY
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "Creating the Wine prefix (takes a few seconds)..."
-    "$QARN_WINE" wineboot --init </dev/null >/dev/null 2>&1
-  fi
-  setsid "$QARN_WINESERVER" -p </dev/null >/dev/null 2>&1 &
-  "$QARN_WINE" cmd /c exit </dev/null >/dev/null 2>&1
   trap qarn_stop_wine EXIT
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    /usr/lib/wine/wine64 wineboot --init </dev/null >/dev/null 2>&1
+    # Windows has this value in both registry views; Wine's prefix lacks it.
+    local view
+    for view in 32 64; do
+      /usr/lib/wine/wine64 reg add \
+        'HKLM\Software\Microsoft\Windows\CurrentVersion' /v ProgramW6432Dir \
+        /d 'C:\Program Files' /f /reg:$view </dev/null >/dev/null 2>&1
+    done
+  fi
+  # A persistent server started beside another (wineboot's lingers, or an
+  # earlier run's) exits at once: stop that one and wait until it is gone.
+  /usr/lib/wine/wineserver -k </dev/null >/dev/null 2>&1 || true
+  /usr/lib/wine/wineserver -w
+  setsid /usr/lib/wine/wineserver --foreground --persistent </dev/null >/dev/null 2>&1 &
+  local server=$!
+  /usr/lib/wine/wine64 cmd /c exit </dev/null >/dev/null 2>&1
+  kill -0 "$server" 2>/dev/null || { echo "The Wine server is not up." >&2; return 1; }
 }
 
 qarn_stop_wine() {
-  "$QARN_WINESERVER" -k </dev/null >/dev/null 2>&1 || true
-}
-
-# Prints a Linux path as Wine's Z: drive sees it.
-qarn_wine_path() {
-  printf 'Z:%s' "$(printf '%s' "$1" | tr / '\\')"
+  /usr/lib/wine/wineserver -k </dev/null >/dev/null 2>&1 || true
 }

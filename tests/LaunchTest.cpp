@@ -113,7 +113,9 @@ TEST_P(LaunchDecisionTest, StartsTheChosenProgramInItsFolder) {
   const std::vector<std::string> kernel = {
       "\"" + folder + "QARN\\system\\qarn_user_kernel.exe\" updateandrun zib_launcher ZiBLauncher.exe",
       folder + "QARN", "1"};
-  if (row.probes) EXPECT_EQ(ProbeRecord(row.admin ? folder : folder + "QARN\\system\\"), row.admin ? admin : kernel);
+  if (row.probes) {
+    EXPECT_EQ(ProbeRecord(row.admin ? folder : folder + "QARN\\system\\"), row.admin ? admin : kernel);
+  }
   EXPECT_FALSE(Exists((row.admin ? folder + "QARN\\system\\" : folder) + "probe-record.txt"));
   EXPECT_EQ(MigratorLeft(), row.admin);
 }

@@ -13,7 +13,7 @@ constexpr char kLoad[] = "QARN::Common::SettingsFile::SettingsFile::Load: ";
 struct Setting {
   const char* name;
   std::string bytes, key, value;
-  const char* logged;  // the one line logged, if any
+  const char* logged = nullptr;  // the one line logged, if any
   friend std::ostream& operator<<(std::ostream& out, const Setting& row) { return out << row.name; }
 };
 

@@ -144,7 +144,8 @@ inline RunResult RunProgram(const std::string& commandLine, const std::string& d
   SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
   Common::UniqueHandle stderrFile(::CreateFileW(Native(output.Path() + "err").c_str(), GENERIC_WRITE,
                                                 FILE_SHARE_READ, &inheritable, CREATE_ALWAYS, 0, nullptr));
-  STARTUPINFOW startup = {sizeof startup};
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdError = stderrFile.Get();
   PROCESS_INFORMATION info = {};
