@@ -3,9 +3,11 @@
 // exactly once, when its owner goes, is reset or is moved from.
 #pragma once
 
-#include <windows.h>
-
 #include <cstdio>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace QARN {
 namespace Common {
@@ -52,10 +54,13 @@ class UniqueAny {
   T value_{};
 };
 
+using UniqueStream = UniqueAny<std::FILE*, &::fclose>;
+// The host build of the platform-free parts (the fuzzer) has no Windows.
+#ifdef _WIN32
 using UniqueRegKey = UniqueAny<HKEY, &::RegCloseKey>;
 using UniqueHandle = UniqueAny<HANDLE, &::CloseHandle>;
-using UniqueStream = UniqueAny<std::FILE*, &::fclose>;
 using UniqueLocalMemory = UniqueAny<HLOCAL, &::LocalFree>;
+#endif
 
 }  // namespace Common
 }  // namespace QARN

@@ -15,11 +15,7 @@ struct Locale {
   friend std::ostream& operator<<(std::ostream& out, const Locale& row) { return out << row.name; }
 };
 
-class CatalogueTest : public ::testing::TestWithParam<Locale> {
- protected:
-  TempDir root_;
-  RegistryValue installation_{kQarnKey, "LocalRootFolder", root_.Path()};
-};
+class CatalogueTest : public InstallationTest, public ::testing::WithParamInterface<Locale> {};
 
 std::string Texts() {
   std::string all;
@@ -34,6 +30,7 @@ std::string Texts() {
 
 TEST_P(CatalogueTest, HoldsTheTextsOfTheLocale) {
   if (GetParam().file) WriteFile(root_.Path() + "system\\locale.cfg", GetParam().file);
+  if (!GetParam().file) fs::remove(Native(root_.Path() + "system\\locale.cfg"));
   const std::string texts = Texts();
   EXPECT_EQ(Digest(texts), GetParam().digest) << texts;
   EXPECT_EQ(ErrorMessageMap::Instance().Find(2), nullptr);

@@ -26,33 +26,26 @@ BOOL WINAPI FakeResponse(LPDWORD error, LPSTR buffer, LPDWORD length) {
   return g_fetched;
 }
 
-class LastErrorTest : public ::testing::Test {
+class LastErrorTest : public InstallationTest {
  protected:
-  LastErrorTest() {
-    WriteFile(root_.Path() + "system\\locale.cfg", "");  // a catalogue that logs nothing
-    Common::PlatformHooks::internetGetLastResponseInfo = &FakeResponse;
-  }
+  LastErrorTest() { Common::PlatformHooks::internetGetLastResponseInfo = &FakeResponse; }
   // Resolves `error` (and errno `number`) as a failing call would; the text
   // logged for the caller is left in text_.
   HRESULT Resolve(DWORD error, int number = 0) {
-    const LogRecorder log;
+    log_.lines.clear();
     ::_set_errno(number);
     ::SetLastError(error);
     const HRESULT status = Log::Internal::LogGetLastError("Caller");
-    lines_ = log.lines;
-    text_ = lines_.size() == 1 && lines_[0].rfind("Caller: ", 0) == 0 ? lines_[0].substr(8) : "?";
+    text_ = log_.lines.size() == 1 && log_.lines[0].rfind("Caller: ", 0) == 0 ? log_.lines[0].substr(8) : "?";
     return status;
   }
 
-  TempDir root_;
-  RegistryValue installation_{kQarnKey, "LocalRootFolder", root_.Path()};
-  std::vector<std::string> lines_;
   std::string text_;
 };
 
 TEST_F(LastErrorTest, SystemAndRuntimeTexts) {
   EXPECT_EQ(Resolve(0), S_OK);
-  EXPECT_TRUE(lines_.empty());
+  EXPECT_TRUE(log_.lines.empty());
   EXPECT_STREQ(Log::CurrentContext(), "Caller");
   EXPECT_EQ(Resolve(0, EACCES), E_FAIL);
   EXPECT_EQ(text_, std::strerror(EACCES));
@@ -95,7 +88,7 @@ TEST_F(LastErrorTest, ExtendedErrorGivesTheServersText) {
   }
   g_error = 0x8007007a;
   EXPECT_EQ(Resolve(12003), HRESULT(0x8007007a));
-  EXPECT_EQ(lines_, std::vector<std::string>{kFailed + std::string("8007007a)")});
+  EXPECT_EQ(log_.lines, std::vector<std::string>{kFailed + std::string("8007007a)")});
 }
 
 TEST_F(LastErrorTest, CatalogueAndUnknownCodes) {
@@ -103,7 +96,7 @@ TEST_F(LastErrorTest, CatalogueAndUnknownCodes) {
   EXPECT_EQ(text_, "Could not connect to the HTTP server.  Please check that your Internet "
                    "connection is enabled and that your firewall is not blocking access.");
   EXPECT_EQ(Resolve(0x2000abcd), E_FAIL);
-  EXPECT_EQ(lines_, std::vector<std::string>{kFailed + std::string("80004005)")});
+  EXPECT_EQ(log_.lines, std::vector<std::string>{kFailed + std::string("80004005)")});
   std::string text;
   EXPECT_LT(Log::Internal::GetSystemErrorText(0x2000abcd, &text), 0);
   EXPECT_EQ(text, "Unspecified error occurred. Please check the logs for more information.");

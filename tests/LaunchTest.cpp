@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <regex>
 
+#include "launcher/LaunchPlan.h"
 #include "tests/TestSupport.h"
 
 namespace QARN::Testing {
@@ -138,6 +139,13 @@ INSTANTIATE_TEST_SUITE_P(Cases, LaunchDecisionTest, ::testing::Values(
     Decision{"ProgramW6432Missing", "C:\\Program Files\\", "Play\\", "-", nullptr, false}
 #endif
     ), [](const auto& info) { return std::string(info.param.name); });
+
+// Module paths come from the platform with backslashes; the cut takes a
+// slash, or no separator at all, all the same.
+TEST(LauncherFolderTest, EndsAtTheLastSeparator) {
+  EXPECT_EQ(Launcher::LauncherFolder("C:/Games\\Play/ZiBLauncher.exe"), "C:/Games\\Play/");
+  EXPECT_EQ(Launcher::LauncherFolder("ZiBLauncher.exe"), "ZiBLauncher.exe");
+}
 
 // The kernel's working folder, the launcher folder and four characters, must fit in 259: a cut one is never handed
 // on. (Wine starts no program whose path passes 259 characters: the kernel fails at either length.)

@@ -26,23 +26,20 @@ void WINAPI Pause(DWORD ms) {
   if (g_pausedMs == g_row->release * 5000u && g_row->ownerDeletes) ::DeleteFileW(L"qarn_migrator.exe");
 }
 
-class RemovalTest : public ::testing::TestWithParam<Removal> {
+class RemovalTest : public InstallationTest, public ::testing::WithParamInterface<Removal> {
  protected:
   RemovalTest() {
-    WriteFile(dir_.Path() + "system\\locale.cfg", "");  // a catalogue that logs nothing
-    fs::current_path(Native(dir_.Path()));
+    fs::current_path(Native(root_.Path()));
     Common::PlatformHooks::sleep = &Pause;
   }
-  TempDir dir_;
-  RegistryValue installation_{kQarnKey, "LocalRootFolder", dir_.Path()};
-  LogRecorder log_;
+  ~RemovalTest() override { fs::current_path(fs::temp_directory_path()); }  // so the folder can go
 };
 
 TEST_P(RemovalTest, RemovesTheMigratorOrGivesUp) {
   g_row = &GetParam();
   if (g_row->attributes == FILE_ATTRIBUTE_DIRECTORY) fs::create_directory("qarn_migrator.exe");
   if (g_row->attributes == FILE_ATTRIBUTE_NORMAL || g_row->attributes == FILE_ATTRIBUTE_READONLY) {
-    WriteFile(dir_.Path() + "qarn_migrator.exe", "");
+    WriteFile(root_.Path() + "qarn_migrator.exe", "");
   }
   ::SetFileAttributesW(L"qarn_migrator.exe", g_row->attributes);
   if (g_row->release) g_held.Reset(::CreateFileW(L"qarn_migrator.exe", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
@@ -63,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(Migrators, RemovalTest, ::testing::Values(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RemovalTest, ReadOnlyIsClearedAlone) {
-  WriteFile(dir_.Path() + "f", "");
+  WriteFile(root_.Path() + "f", "");
   ::SetFileAttributesW(L"f", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
   const DWORD attributes = ::GetFileAttributesW(L"f");
   EXPECT_EQ(LocalFileSystem::RemoveReadOnly("f"), S_OK);

@@ -17,13 +17,9 @@ struct Setting {
   friend std::ostream& operator<<(std::ostream& out, const Setting& row) { return out << row.name; }
 };
 
-class SettingsTest : public ::testing::TestWithParam<Setting> {
+class SettingsTest : public InstallationTest, public ::testing::WithParamInterface<Setting> {
  protected:
-  SettingsTest() { WriteFile(root_.Path() + "system\\locale.cfg", ""); }  // a catalogue that logs nothing
   std::string File() { return root_.Path() + "system\\s.cfg"; }
-  TempDir root_;
-  RegistryValue installation_{kQarnKey, "LocalRootFolder", root_.Path()};
-  LogRecorder log_;
 };
 
 TEST_P(SettingsTest, ReadsTheSetting) {

@@ -29,8 +29,7 @@ inline fs::path Native(const std::string& utf8) { return fs::u8path(utf8); }
 inline void CopyProgram(const std::string& name, const std::string& to) {
   wchar_t self[MAX_PATH];
   ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  fs::copy_file(fs::path(self).parent_path() / Native(name), Native(to),
-                fs::copy_options::overwrite_existing);
+  fs::copy_file(fs::path(self).parent_path() / Native(name), Native(to), fs::copy_options::overwrite_existing);
 }
 
 // Writes `bytes` to `path`, making the folders it needs.
@@ -65,21 +64,21 @@ inline unsigned long long Digest(const std::string& bytes) {
   return digest;
 }
 
-// A new folder (under the temporary folder unless told otherwise), removed
-// with all it holds, read-only files too. Path() ends with a backslash.
+// A new, empty folder (under the temporary folder unless told otherwise),
+// removed with all it holds, read-only files too. Path() ends with a backslash.
 class TempDir {
  public:
   explicit TempDir(std::string parent = fs::temp_directory_path().u8string()) {
     static int count = 0;
     if (parent.back() != '\\') parent += '\\';
-    path_ = parent + "qarn-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++count) + "\\";
-    fs::create_directories(Native(path_));
+    do {  // a new one: Wine reuses process ids, and a folder may have been left behind
+      path_ = parent + "qarn-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++count) + "\\";
+    } while (!fs::create_directories(Native(path_)));
   }
   ~TempDir() {
     std::error_code error;
-    for (fs::recursive_directory_iterator it(Native(path_), error), end; !error && it != end; it.increment(error)) {
-      ::SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
-    }
+    fs::recursive_directory_iterator it(Native(path_), error), end;
+    for (; !error && it != end; it.increment(error)) ::SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
     fs::remove_all(Native(path_), error);
   }
   const std::string& Path() const { return path_; }
@@ -127,6 +126,16 @@ struct LogRecorder : Log::LogListener {
     lines.push_back(std::string(context) + ": " + message);
   }
   std::vector<std::string> lines;
+};
+
+// An installation root of the test's own, whose empty locale.cfg gives a
+// catalogue that logs nothing, and what the log's listener receives.
+class InstallationTest : public ::testing::Test {
+ protected:
+  InstallationTest() { WriteFile(root_.Path() + "system\\locale.cfg", ""); }
+  TempDir root_;
+  RegistryValue installation_{kQarnKey, "LocalRootFolder", root_.Path()};
+  LogRecorder log_;
 };
 
 // How a program ended: its exit code, and its log lines on standard error as
