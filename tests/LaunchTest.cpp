@@ -74,13 +74,16 @@ class LaunchTest : public ::testing::Test {
   bool MigratorLeft() { return Exists(cwd_.Path() + "qarn_migrator.exe"); }
 
   TempDir root_, cwd_;
+  // What a 32-bit process reads on 64-bit Windows, whatever an earlier run left.
+  RegistryValue programW6432Dir_{kCurrentVersionKey, "ProgramW6432Dir", "C:\\Program Files"};
+  RegistryValue programFilesDir_{kCurrentVersionKey, "ProgramFilesDir", "C:\\Program Files (x86)"};
 };
 
 struct Decision {
   const char* name;
   const char* parent;  // null: the test's own folder
   const char* folder;  // below the parent
-  // "~" stands for the parent; null keeps the machine's value, "-" removes it.
+  // "~" stands for the parent; null keeps Windows' own value, "-" removes it.
   const char* programW6432Dir;
   const char* programFilesDir;
   bool admin;
@@ -132,13 +135,12 @@ INSTANTIATE_TEST_SUITE_P(Cases, LaunchDecisionTest, ::testing::Values(
     Decision{"OneByteLonger", nullptr, "Play\\", "~Play\\x", "", false},
     Decision{"AccentedFolder", nullptr, u8"Caf\u00e9\\", "", "", false},
     Decision{"KernelFailsToStart", nullptr, "Play\\", "", "", false, false},
-    Decision{"AdminFailsToStart", nullptr, "Play\\", "", "~Play", true, false}
-#ifndef _WIN64  // the registry as a 32-bit process sees it
-    , Decision{"ProgramFilesX86", "C:\\Program Files (x86)\\", "Play\\", nullptr, nullptr, true},
+    Decision{"AdminFailsToStart", nullptr, "Play\\", "", "~Play", true, false},
+    // Windows' own folders and values, as the launcher, a 32-bit process, sees them.
+    Decision{"ProgramFilesX86", "C:\\Program Files (x86)\\", "Play\\", nullptr, nullptr, true},
     Decision{"ProgramW6432", "C:\\Program Files\\", "Play\\", nullptr, nullptr, true},
-    Decision{"ProgramW6432Missing", "C:\\Program Files\\", "Play\\", "-", nullptr, false}
-#endif
-    ), [](const auto& info) { return std::string(info.param.name); });
+    Decision{"ProgramW6432Missing", "C:\\Program Files\\", "Play\\", "-", nullptr, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Module paths come from the platform with backslashes; the cut takes a
 // slash, or no separator at all, all the same.
