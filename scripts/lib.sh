@@ -87,3 +87,17 @@ qarn_start_wine() {
 qarn_stop_wine() {
   /usr/lib/wine/wineserver -k </dev/null >/dev/null 2>&1 || true
 }
+
+# Runs the Wine suite of ARCH's build (further arguments go to ctest) in a
+# persistent server, and checks that there is one test entry for each test.
+qarn_run_suite() {
+  local arch=$1 listed entries
+  shift
+  qarn_start_wine
+  cd "$QARN_BUILD/$arch"
+  ctest -j1 --timeout 90 --output-on-failure "$@" || return 1
+  listed=$(/usr/lib/wine/wine64 bin/qarn_tests.exe --gtest_list_tests </dev/null 2>/dev/null | grep -c '^  ')
+  entries=$(ctest -N | sed -n 's/^Total Tests: //p')
+  [ "$listed" = "$entries" ] || { echo "FAIL: $listed tests, but $entries test entries"; return 1; }
+  echo "$entries test entries, one for each of the $listed tests; each must run its test"
+}
