@@ -2,8 +2,10 @@
 // listener, a log file and the debugger's output.
 #include <io.h>
 
+#include <cstring>
 #include <regex>
 
+#include "log/LogLine.h"
 #include "tests/TestSupport.h"
 
 namespace QARN::Testing {
@@ -58,6 +60,16 @@ TEST_P(LogTest, LevelReachesItsSinksAndStaysCurrent) {
 INSTANTIATE_TEST_SUITE_P(Levels, LogTest, ::testing::Values(
     Sinks{USER, "   USER", false}, Sinks{ERROR, "  ERROR", true}, Sinks{WARNING, "", false},
     Sinks{DEBUG, "", false}, Sinks{VERBOSE, "", false}, Sinks{-1, R"(\?{7})", false}));
+
+// Every sink's line, at a time chosen: 9:05:07.003 and the first hour of a day.
+TEST(LogLineTest, CarriesLabelTimeContextAndMessage) {
+  char line[64];
+  for (const auto& [level, time, expected] : {std::tuple{ERROR, LogTime{9, 5, 7, 3}, "(  ERROR)[09:05:07.003] C: m\n"},
+                                              {LogLevel(5), LogTime{0, 0, 0, 0}, "(???????)[00:00:00.000] C: m\n"}}) {
+    EXPECT_EQ(FormatLogLine(line, sizeof line, level, time, "C", "m"), std::strlen(expected));
+    EXPECT_STREQ(line, expected);
+  }
+}
 
 TEST_F(LogTest, MessagesAreWrittenAsTheyCame) {
   LogMessage(ERROR, "QARN::Test::Op", "%s%n");  // a text, never a format
