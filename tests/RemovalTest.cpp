@@ -8,6 +8,8 @@
 namespace QARN::Testing {
 using Common::LocalFileSystem;
 
+constexpr char kDeleteFailed[] = "QARN::Common::LocalFileSystem::DeleteFileA: ";
+
 struct Removal {
   const char* name;
   DWORD attributes;  // of a migrator file; FILE_ATTRIBUTE_DIRECTORY: a folder of that name
@@ -22,8 +24,10 @@ Common::UniqueHandle g_held;
 const Removal* g_row;
 DWORD g_pausedMs;
 void WINAPI Pause(DWORD ms) {
-  if ((g_pausedMs += ms) == g_row->release * 5000u) g_held.Reset();
-  if (g_pausedMs == g_row->release * 5000u && g_row->ownerDeletes) ::DeleteFileW(L"qarn_migrator.exe");
+  g_pausedMs += ms;
+  if (g_pausedMs != g_row->release * 5000u) return;
+  g_held.Reset();
+  if (g_row->ownerDeletes) ::DeleteFileW(L"qarn_migrator.exe");
 }
 
 class RemovalTest : public InstallationTest, public ::testing::WithParamInterface<Removal> {
@@ -45,7 +49,7 @@ TEST_P(RemovalTest, RemovesTheMigratorOrGivesUp) {
   if (g_row->release) g_held.Reset(::CreateFileW(L"qarn_migrator.exe", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   Launcher::RemoveLeftoverMigrator();
   EXPECT_EQ(log_.lines.size(), g_row->lines);
-  for (const std::string& line : log_.lines) EXPECT_EQ(line.rfind("QARN::Common::LocalFileSystem::DeleteFileA: ", 0), 0u);
+  for (const std::string& line : log_.lines) EXPECT_EQ(line.rfind(kDeleteFailed, 0), 0u);
   EXPECT_EQ(g_pausedMs, g_row->pausedMs);
   EXPECT_EQ(Exists("qarn_migrator.exe"), g_row->name == std::string("Folder"));
 }
@@ -73,7 +77,7 @@ TEST_F(RemovalTest, PathNamingNothingFailsTwiceAndSaysSo) {
   ASSERT_EQ(log_.lines.size(), 3u);
   EXPECT_EQ(log_.lines[1], "QARN::Common::LocalFileSystem::RemoveReadOnly: Failed on \"none\"");
   EXPECT_EQ(log_.lines[0], log_.lines[2]);
-  EXPECT_EQ(log_.lines[0].rfind("QARN::Common::LocalFileSystem::DeleteFileA: ", 0), 0u);
+  EXPECT_EQ(log_.lines[0].rfind(kDeleteFailed, 0), 0u);
 }
 
 }  // namespace QARN::Testing
