@@ -1,7 +1,6 @@
-// Fuzzes the settings parser and the log lines it causes, on the host under
-// AddressSanitizer and UndefinedBehaviorSanitizer, by invariants: the same
-// settings whether the bytes come whole or in pieces; keys and values
-// trimmed; no key holding '='; every log line within its buffer.
+// Fuzzes the settings parser and the log lines it causes, on the host under AddressSanitizer and
+// UndefinedBehaviorSanitizer, by invariants: the same settings whether the bytes come whole or in pieces; keys and
+// values trimmed; no key holding '='; every log line within its buffer.
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
@@ -11,45 +10,38 @@
 #include "log/LogLine.h"
 
 namespace {
-using namespace QARN;
-using Common::SettingsFile::Settings;
+using namespace QARN::Common::SettingsFile;
+namespace Log = QARN::Log;
 
 void Check(bool holds) {
   if (!holds) std::abort();
 }
 
+bool Trimmed(const std::string& text) {
+  const auto isSpace = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+  return text.empty() || (!isSpace(text.front()) && !isSpace(text.back()));
+}
+
 void LogInvalidLine(const char* format, ...) {
-  char message[Log::kLogBufferSize];
-  char logLine[Log::kLogBufferSize];
+  char message[Log::kLogBufferSize], line[Log::kLogBufferSize];
   va_list args;
   va_start(args, format);
   Log::FormatLogMessage(message, format, args);
   va_end(args);
-  const std::size_t length = Log::FormatLogLine(logLine, sizeof logLine, Log::ERROR,
-                                                {23, 59, 59, 999}, "Context", message);
-  Check(std::strlen(message) < sizeof message && length == std::strlen(logLine));
+  const std::size_t length = Log::FormatLogLine(line, sizeof line, Log::ERROR, {23, 59, 59, 999}, "Context", message);
+  Check(std::strlen(message) < sizeof message && length == std::strlen(line));
 }
 
-bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
+// The settings that `size` bytes at `data` hold, fed to the splitter `piece` bytes at a time.
 Settings Parse(const char* data, std::size_t size, std::size_t piece) {
   Settings settings;
-  Common::SettingsFile::LineSplitter splitter;
+  LineSplitter splitter;
   const auto onLine = [&](std::string& line) {
-    Common::SettingsFile::SettingsLine parsed = Common::SettingsFile::ParseSettingsLine(line);
-    if (parsed.kind == Common::SettingsFile::SettingsLine::Kind::kInvalid) {
-      LogInvalidLine("Skipping invalid line in launcher config file: %s", line.c_str());
-    }
-    if (parsed.kind != Common::SettingsFile::SettingsLine::Kind::kSetting) return;
-    for (const std::string* text : {&parsed.key, &parsed.value}) {
-      Check(text->empty() || (!IsSpace(text->front()) && !IsSpace(text->back())));
-    }
-    Check(parsed.key.find('=') == std::string::npos);
-    Common::SettingsFile::StoreSetting(parsed, settings);
+    SettingsLine parsed = ParseSettingsLine(line);
+    if (parsed.kind == SettingsLine::Kind::kInvalid) LogInvalidLine("Skipping invalid line in launcher config file: %s", line.c_str());
+    if (parsed.kind == SettingsLine::Kind::kSetting) StoreSetting(parsed, settings);
   };
-  for (std::size_t at = 0; at < size; at += piece) {
-    splitter.Feed(data + at, std::min(piece, size - at), onLine);
-  }
+  for (std::size_t at = 0; at < size; at += piece) splitter.Feed(data + at, std::min(piece, size - at), onLine);
   splitter.Finish(onLine);
   return settings;
 }
@@ -60,5 +52,6 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
   const char* bytes = reinterpret_cast<const char*>(data);
   const Settings whole = Parse(bytes, size, size + 1);
   Check(Parse(bytes, size, 1 + (size > 0 ? data[0] % 7 : 0)) == whole);
+  for (const auto& [key, value] : whole) Check(Trimmed(key) && Trimmed(value) && key.find('=') == std::string::npos);
   return 0;
 }

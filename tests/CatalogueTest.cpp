@@ -1,5 +1,5 @@
-// The catalogue of localized texts, in the locale that "locale.cfg" names,
-// and the conversion it stores its texts with.
+// The catalogue of localized texts, in the locale that "locale.cfg" names, and the conversion it stores its texts
+// with.
 #include "common/ErrorMessageMap.h"
 #include "common/PlatformHooks.h"
 #include "common/StringHelper.h"
@@ -12,7 +12,6 @@ struct Locale {
   const char* name;
   const char* file;           // null: no locale.cfg
   unsigned long long digest;  // of the nine texts, each with LF, in key order
-  friend std::ostream& operator<<(std::ostream& out, const Locale& row) { return out << row.name; }
 };
 
 class CatalogueTest : public InstallationTest, public ::testing::WithParamInterface<Locale> {};
@@ -29,12 +28,12 @@ std::string Texts() {
 }
 
 TEST_P(CatalogueTest, HoldsTheTextsOfTheLocale) {
-  if (GetParam().file) WriteFile(root_.Path() + "system\\locale.cfg", GetParam().file);
-  if (!GetParam().file) fs::remove(Native(root_.Path() + "system\\locale.cfg"));
+  if (GetParam().file) WriteFile(root_.path + "system\\locale.cfg", GetParam().file);
+  if (!GetParam().file) fs::remove(Native(root_.path + "system\\locale.cfg"));
   const std::string texts = Texts();
   EXPECT_EQ(Digest(texts), GetParam().digest) << texts;
   EXPECT_EQ(ErrorMessageMap::Instance().Find(2), nullptr);
-  WriteFile(root_.Path() + "system\\locale.cfg", "locale=pl_pl");  // read once only
+  WriteFile(root_.path + "system\\locale.cfg", "locale=pl_pl");  // read once only
   EXPECT_EQ(Texts(), texts);
 }
 
@@ -44,7 +43,7 @@ INSTANTIATE_TEST_SUITE_P(Locales, CatalogueTest, ::testing::Values(
     Locale{"es_es", "locale=es_es", 0xe628d46e468b2e42ULL}, Locale{"de_de", "locale=De_De", 0xea0b63934b69f4abULL},
     Locale{"pl_pl", "locale=pl_pl", 0x988f73bea2a53316ULL},
     Locale{"Other", "locale=fr_fr.utf8", 0xcaa50c857229aa88ULL}, Locale{"NoFile", nullptr, 0xcaa50c857229aa88ULL}),
-    [](const auto& info) { return std::string(info.param.name); });
+    kRowName);
 
 // The platform's conversion, failing at the given call (0: the first).
 int g_failingCall;

@@ -14,8 +14,8 @@ namespace QARN::Testing {
 constexpr char kFailed[] = "QARN::Log::Internal::LogGetLastError: A failure occurred while "
                            "trying to get the last error message. (0x";
 
-// WinINet's answer for error 12003: the server's text, or a failure
-// (setting the last error) as for a text too long for the buffer.
+// WinINet's answer for error 12003: the server's text, or a failure (setting the last error) as for a text too
+// long for the buffer.
 BOOL g_fetched;
 DWORD g_error;
 BOOL WINAPI FakeResponse(LPDWORD error, LPSTR buffer, LPDWORD length) {
@@ -29,8 +29,7 @@ BOOL WINAPI FakeResponse(LPDWORD error, LPSTR buffer, LPDWORD length) {
 class LastErrorTest : public InstallationTest {
  protected:
   LastErrorTest() { Common::PlatformHooks::internetGetLastResponseInfo = &FakeResponse; }
-  // Resolves `error` (and errno `number`) as a failing call would; the text
-  // logged for the caller is left in text_.
+  // Resolves `error` (and errno `number`) as a failing call would; the text logged for the caller is left in text_.
   HRESULT Resolve(DWORD error, int number = 0) {
     log_.lines.clear();
     ::_set_errno(number);
@@ -43,7 +42,7 @@ class LastErrorTest : public InstallationTest {
   std::string text_;
 };
 
-TEST_F(LastErrorTest, SystemAndRuntimeTexts) {
+TEST_F(LastErrorTest, SystemRuntimeAndCatalogueTexts) {
   EXPECT_EQ(Resolve(0), S_OK);
   EXPECT_TRUE(log_.lines.empty());
   EXPECT_STREQ(Log::CurrentContext(), "Caller");
@@ -53,22 +52,28 @@ TEST_F(LastErrorTest, SystemAndRuntimeTexts) {
   EXPECT_TRUE(std::regex_match(text_, std::regex("[^\r\n]+"))) << text_;  // the first line
   EXPECT_EQ(Resolve(ERROR_BAD_EXE_FORMAT), E_FAIL);
   EXPECT_NE(text_.find("%1"), std::string::npos) << text_;  // inserts left alone
+  EXPECT_EQ(Resolve(Common::QARN_E_HTTP_CONNECT), Common::QARN_E_HTTP_CONNECT);
+  EXPECT_EQ(text_, "Could not connect to the HTTP server.  Please check that your Internet "
+                   "connection is enabled and that your firewall is not blocking access.");
+  EXPECT_EQ(Resolve(0x2000abcd), E_FAIL);  // unknown
+  EXPECT_EQ(log_.lines, std::vector<std::string>{kFailed + std::string("80004005)")});
+  std::string text;
+  EXPECT_LT(Log::Internal::GetSystemErrorText(0x2000abcd, &text), 0);
+  EXPECT_EQ(text, "Unspecified error occurred. Please check the logs for more information.");
 }
 
 TEST_F(LastErrorTest, TableRowsHoldThePublishedTexts) {
   g_fetched = FALSE;  // 12003 gets the table's text
   g_error = ERROR_INSUFFICIENT_BUFFER;
-  std::vector<DWORD> codes = {6, 18, 234, 259};  // and WinINet's, but 12035 and 12051
-  for (const auto& [from, to] : {std::pair{12001, 12034}, {12036, 12050}, {12052, 12057},
-                                 {12110, 12112}, {12130, 12138}, {12150, 12174}}) {
-    for (int code = from; code <= to; ++code) codes.push_back(code);
-  }
   const std::set<DWORD> quotedCodes = {6, 18, 234, 259, 12002, 12003, 12007, 12029, 12056, 12057};
   std::string quoted, all;
-  for (const DWORD code : codes) {
-    EXPECT_EQ(Resolve(code), E_FAIL);
-    all += std::to_string(code) + "=" + text_ + "\n";
-    if (quotedCodes.count(code)) quoted += std::to_string(code) + "=" + text_ + "\n";
+  for (const auto& [from, to] : {std::pair{6, 6}, {18, 18}, {234, 234}, {259, 259}, {12001, 12034}, {12036, 12050},
+                                 {12052, 12057}, {12110, 12112}, {12130, 12138}, {12150, 12174}}) {
+    for (DWORD code = from; code <= DWORD(to); ++code) {
+      EXPECT_EQ(Resolve(code), E_FAIL);
+      all += std::to_string(code) + "=" + text_ + "\n";
+      if (quotedCodes.count(code)) quoted += std::to_string(code) + "=" + text_ + "\n";
+    }
   }
   EXPECT_EQ(Digest(quoted), 0x59c0591ae8736ee0ULL) << quoted;
   EXPECT_EQ(Digest(all), 0xafbaf350432b307cULL) << all;
@@ -91,30 +96,17 @@ TEST_F(LastErrorTest, ExtendedErrorGivesTheServersText) {
   EXPECT_EQ(log_.lines, std::vector<std::string>{kFailed + std::string("8007007a)")});
 }
 
-TEST_F(LastErrorTest, CatalogueAndUnknownCodes) {
-  EXPECT_EQ(Resolve(Common::QARN_E_HTTP_CONNECT), Common::QARN_E_HTTP_CONNECT);
-  EXPECT_EQ(text_, "Could not connect to the HTTP server.  Please check that your Internet "
-                   "connection is enabled and that your firewall is not blocking access.");
-  EXPECT_EQ(Resolve(0x2000abcd), E_FAIL);
-  EXPECT_EQ(log_.lines, std::vector<std::string>{kFailed + std::string("80004005)")});
-  std::string text;
-  EXPECT_LT(Log::Internal::GetSystemErrorText(0x2000abcd, &text), 0);
-  EXPECT_EQ(text, "Unspecified error occurred. Please check the logs for more information.");
-}
-
-// WinINet is not one of the system's known DLLs: a "wininet.dll" beside the
-// program would be loaded in its place, but for loading from the system
-// folder. (Wine prefers its own DLLs, unlike Windows, unless told.)
+// WinINet is not one of the system's known DLLs: a "wininet.dll" beside the program would be loaded in its place,
+// but for loading from the system folder. (Wine prefers its own DLLs, unlike Windows, unless told.)
 TEST_F(LastErrorTest, PlantedWinInetIsNeverLoaded) {
-  const std::string folder = root_.Path();
-  CopyProgram("planted\\wininet.dll", folder + "wininet.dll");
-  CopyProgram("qarn_tests.exe", folder + "qarn_tests.exe");
+  CopyProgram("planted\\wininet.dll", root_.path + "wininet.dll");
+  CopyProgram("qarn_tests.exe", root_.path + "qarn_tests.exe");
   const char kOverrides[] = "Software\\Wine\\AppDefaults\\qarn_tests.exe";
-  ::RegSetKeyValueA(HKEY_CURRENT_USER, (kOverrides + std::string("\\DllOverrides")).c_str(), "wininet",
-                    REG_SZ, "native,builtin", 15);
-  const std::string program = "\"" + folder + "qarn_tests.exe\" --resolve-extended-error";
-  const std::vector<std::string> planted = RunProgram(program + " --load-plainly", folder).messages;
-  const std::vector<std::string> resolved = RunProgram(program, folder).messages;
+  ::RegSetKeyValueA(HKEY_CURRENT_USER, (kOverrides + std::string("\\DllOverrides")).c_str(), "wininet", REG_SZ,
+                    "native,builtin", 15);
+  const std::string program = "\"" + root_.path + "qarn_tests.exe\" --resolve-extended-error";
+  const std::vector<std::string> planted = RunProgram(program + " --load-plainly", root_.path);
+  const std::vector<std::string> resolved = RunProgram(program, root_.path);
   ::RegDeleteTreeA(HKEY_CURRENT_USER, kOverrides);
   EXPECT_EQ(planted, std::vector<std::string>{"QARN::Test::Resolve: planted response"});
   ASSERT_EQ(resolved.size(), 1u);

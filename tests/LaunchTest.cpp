@@ -10,10 +10,6 @@ namespace QARN::Testing {
 
 constexpr char kKernelBox[] = "Failed to launch QARN\\system\\qarn_user_kernel.exe";
 
-BOOL CALLBACK Collect(HWND window, LPARAM windows) {
-  return reinterpret_cast<std::vector<HWND>*>(windows)->push_back(window), TRUE;
-}
-
 std::string Text(HWND window, bool className = false) {
   wchar_t text[1024] = {};
   className ? ::GetClassNameW(window, text, 1024) : ::GetWindowTextW(window, text, 1024);
@@ -22,45 +18,38 @@ std::string Text(HWND window, bool className = false) {
 
 class LaunchTest : public ::testing::Test {
  protected:
-  void SetUp() override { WriteFile(cwd_.Path() + "qarn_migrator.exe", "in use?"); }
+  void SetUp() override { WriteFile(cwd_.path + "qarn_migrator.exe", "in use?"); }
 
   // The launcher as `name` in `folder`, and probes as its two programs.
   void Install(const std::string& folder, bool probes = true, const std::string& name = "ZiBLauncher.exe") {
     WriteFile(folder + "qarn_migrator.exe", "not in the current directory");
     fs::create_directories(Native(folder + "QARN\\system"));
     CopyProgram("ZiBLauncher.exe", folder + name);
-    if (probes) CopyProgram("probe.exe", folder + "zib.launcher.admin.exe");
-    if (probes) CopyProgram("probe.exe", folder + "QARN\\system\\qarn_user_kernel.exe");
+    if (probes) CopyProgram("qarn_tests.exe", folder + "zib.launcher.admin.exe");
+    if (probes) CopyProgram("qarn_tests.exe", folder + "QARN\\system\\qarn_user_kernel.exe");
   }
 
-  // Runs the launcher; reads the failure box `box`, if one is expected, checks that the migrator is still there
-  // while it shows, and presses OK. Returns the log lines.
+  // Runs the launcher and, when `box` is given, reads and dismisses that failure box. Returns the log lines.
   std::vector<std::string> Launch(const std::string& folder, const char* box = nullptr,
                                   const std::string& name = "ZiBLauncher.exe") {
-    const RunResult run = RunProgram("\"" + folder + name + "\"", cwd_.Path(), [&](DWORD pid) {
+    const auto messages = RunProgram("\"" + folder + name + "\"", cwd_.path, [&](DWORD pid) {
       if (box) ReadAndDismissBox(pid, box);
     });
-    EXPECT_EQ(run.exitCode, 0u);
     EXPECT_TRUE(Exists(folder + "qarn_migrator.exe"));
-    return run.messages;
+    return messages;
   }
 
+  // Checks the box's caption, text and buttons, and that the migrator is still there while it shows; presses OK.
   void ReadAndDismissBox(DWORD pid, const std::string& text) {
     HWND box = nullptr;
-    for (int wait = 0; wait < 500 && !box; ++wait, ::Sleep(20)) {
-      std::vector<HWND> windows;
-      ::EnumWindows(&Collect, reinterpret_cast<LPARAM>(&windows));
-      for (HWND window : windows) {
-        DWORD owner = 0;
-        ::GetWindowThreadProcessId(window, &owner);
-        if (owner == pid && ::IsWindowVisible(window)) box = window;
-      }
+    DWORD owner = 0;
+    for (int wait = 0; wait < 500 && (owner != pid || !::IsWindowVisible(box)); ++wait, ::Sleep(20)) {
+      box = ::FindWindowW(L"#32770", nullptr);  // the class of dialogs, message boxes too
+      ::GetWindowThreadProcessId(box, &owner);
     }
-    ASSERT_TRUE(box) << "no message box saying " << text;
-    std::vector<HWND> children;
+    ASSERT_EQ(owner, pid) << "no message box saying " << text;
     std::vector<std::string> shown;
-    ::EnumChildWindows(box, &Collect, reinterpret_cast<LPARAM>(&children));
-    for (HWND child : children) {
+    for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
       const std::string what = ::SendMessageW(child, STM_GETICON, 0, 0) ? "icon" : Text(child);
       if (::IsWindowVisible(child) && !what.empty()) shown.push_back(Text(child, true) + ":" + what);
     }
@@ -71,7 +60,7 @@ class LaunchTest : public ::testing::Test {
     ::PostMessageW(box, WM_COMMAND, IDOK, 0);
   }
 
-  bool MigratorLeft() { return Exists(cwd_.Path() + "qarn_migrator.exe"); }
+  bool MigratorLeft() { return Exists(cwd_.path + "qarn_migrator.exe"); }
 
   TempDir root_, cwd_;
   // What a 32-bit process reads on 64-bit Windows, whatever an earlier run left.
@@ -81,69 +70,63 @@ class LaunchTest : public ::testing::Test {
 
 struct Decision {
   const char* name;
-  const char* parent;  // null: the test's own folder
-  const char* folder;  // below the parent
-  // "~" stands for the parent; null keeps Windows' own value, "-" removes it.
-  const char* programW6432Dir;
-  const char* programFilesDir;
+  const char* parent;     // null: the test's own folder
+  const char* folder;     // below the parent
+  const char* values[2];  // ProgramW6432Dir, ProgramFilesDir: "~" stands for the parent; null keeps Windows' own
+                          // value, "-" removes it
   bool admin;
   bool probes = true;  // else the start fails
-  friend std::ostream& operator<<(std::ostream& out, const Decision& row) { return out << row.name; }
 };
 
 class LaunchDecisionTest : public LaunchTest, public ::testing::WithParamInterface<Decision> {};
 
 TEST_P(LaunchDecisionTest, StartsTheChosenProgramInItsFolder) {
   const Decision& row = GetParam();
-  const TempDir place(row.parent ? row.parent : root_.Path());
-  const std::string folder = place.Path() + row.folder;
-  std::vector<std::unique_ptr<RegistryValue>> values;
+  const TempDir place(row.parent ? row.parent : root_.path);
+  const std::string folder = place.path + row.folder, kernelFolder = folder + "QARN\\system\\";
+  std::optional<RegistryValue> values[2];
   std::vector<std::string> missing;
-  for (const auto& [name, value] : {std::pair{"ProgramW6432Dir", row.programW6432Dir},
-                                    std::pair{"ProgramFilesDir", row.programFilesDir}}) {
-    if (!value) continue;
-    const std::string text = value[0] == '~' ? place.Path() + (value + 1) : value;
-    values.push_back(std::make_unique<RegistryValue>(kCurrentVersionKey, name,
-                                                     text == "-" ? std::nullopt : std::optional(text)));
+  for (const int i : {0, 1}) {
+    const std::string name = i ? "ProgramFilesDir" : "ProgramW6432Dir";
+    if (!row.values[i]) continue;
+    const std::string text = row.values[i][0] == '~' ? place.path + (row.values[i] + 1) : row.values[i];
+    values[i].emplace(kCurrentVersionKey, name, text == "-" ? std::nullopt : std::optional(text));
     if (text != "-") continue;
     missing.push_back("QARN::Common::RegistryHelp::RegKeyValueString::RegKeyValueString: "
-                      "Failed to find registry value \"" + std::string(name) + "\" (2).");
+                      "Failed to find registry value \"" + name + "\" (2).");
   }
   Install(folder, row.probes);
   const char* box = row.admin ? "Failed to launch zib.launcher.admin.exe" : kKernelBox;
   EXPECT_EQ(Launch(folder, row.probes ? nullptr : box), missing);
-  const std::vector<std::string> admin = {"\"" + folder + "zib.launcher.admin.exe\"",
-                                          folder.substr(0, folder.size() - 1), "1"};
-  const std::vector<std::string> kernel = {
-      "\"" + folder + "QARN\\system\\qarn_user_kernel.exe\" updateandrun zib_launcher ZiBLauncher.exe",
-      folder + "QARN", "1"};
-  if (row.probes) {
-    EXPECT_EQ(ProbeRecord(row.admin ? folder : folder + "QARN\\system\\"), row.admin ? admin : kernel);
+  if (row.probes && row.admin) {
+    EXPECT_EQ(ProbeRecord(folder), (std::vector<std::string>{"\"" + folder + "zib.launcher.admin.exe\"",
+                                                             folder.substr(0, folder.size() - 1), "1"}));
+  } else if (row.probes) {
+    EXPECT_EQ(ProbeRecord(kernelFolder), (std::vector<std::string>{
+        "\"" + kernelFolder + "qarn_user_kernel.exe\" updateandrun zib_launcher ZiBLauncher.exe", folder + "QARN", "1"}));
   }
-  EXPECT_FALSE(Exists((row.admin ? folder + "QARN\\system\\" : folder) + "probe-record.txt"));
+  EXPECT_FALSE(Exists((row.admin ? kernelFolder : folder) + "probe-record.txt"));
   EXPECT_EQ(MigratorLeft(), row.admin);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, LaunchDecisionTest, ::testing::Values(
-    Decision{"Outside", nullptr, "Games\\Play\\", "~Program Files", "~Program Files (x86)", false},
-    Decision{"UnderProgramFilesDir", nullptr, "Program Files (x86)\\Play\\", "~Other", "~Program Files (x86)", true},
-    Decision{"PrefixWithoutSeparator", nullptr, "Program Files (x86)\\Play\\", "~Program Files", "", true},
-    Decision{"CaseDiffers", nullptr, "program files\\Play\\", "", "~Program Files", false},
-    Decision{"SlashesDiffer", nullptr, "Program Files\\Play\\", "", "~Program Files/", false},
-    Decision{"BothMissing", nullptr, "Program Files\\Play\\", "-", "-", false},
-    Decision{"EqualToTheFolder", nullptr, "Play\\", "", "~Play\\", true},
-    Decision{"OneByteLonger", nullptr, "Play\\", "~Play\\x", "", false},
-    Decision{"AccentedFolder", nullptr, u8"Caf\u00e9\\", "", "", false},
-    Decision{"KernelFailsToStart", nullptr, "Play\\", "", "", false, false},
-    Decision{"AdminFailsToStart", nullptr, "Play\\", "", "~Play", true, false},
+    Decision{"Outside", nullptr, "Games\\Play\\", {"~Program Files", "~Program Files (x86)"}, false},
+    Decision{"UnderProgramFilesDir", nullptr, "Program Files (x86)\\Play\\", {"~Other", "~Program Files (x86)"}, true},
+    Decision{"PrefixWithoutSeparator", nullptr, "Program Files (x86)\\Play\\", {"~Program Files", ""}, true},
+    Decision{"CaseDiffers", nullptr, "program files\\Play\\", {"", "~Program Files"}, false},
+    Decision{"SlashesDiffer", nullptr, "Program Files\\Play\\", {"", "~Program Files/"}, false},
+    Decision{"BothMissing", nullptr, "Program Files\\Play\\", {"-", "-"}, false},
+    Decision{"EqualToTheFolder", nullptr, "Play\\", {"", "~Play\\"}, true},
+    Decision{"OneByteLonger", nullptr, "Play\\", {"~Play\\x", ""}, false},
+    Decision{"AccentedFolder", nullptr, u8"Caf\u00e9\\", {"", ""}, false},
+    Decision{"KernelFailsToStart", nullptr, "Play\\", {"", ""}, false, false},
+    Decision{"AdminFailsToStart", nullptr, "Play\\", {"", "~Play"}, true, false},
     // Windows' own folders and values, as the launcher, a 32-bit process, sees them.
-    Decision{"ProgramFilesX86", "C:\\Program Files (x86)\\", "Play\\", nullptr, nullptr, true},
-    Decision{"ProgramW6432", "C:\\Program Files\\", "Play\\", nullptr, nullptr, true},
-    Decision{"ProgramW6432Missing", "C:\\Program Files\\", "Play\\", "-", nullptr, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    Decision{"ProgramFilesX86", "C:\\Program Files (x86)\\", "Play\\", {}, true},
+    Decision{"ProgramW6432", "C:\\Program Files\\", "Play\\", {}, true},
+    Decision{"ProgramW6432Missing", "C:\\Program Files\\", "Play\\", {"-"}, false}), kRowName);
 
-// Module paths come from the platform with backslashes; the cut takes a
-// slash, or no separator at all, all the same.
+// Module paths come from the platform with backslashes; the cut takes a slash, or no separator at all, all the same.
 TEST(LauncherFolderTest, EndsAtTheLastSeparator) {
   EXPECT_EQ(Launcher::LauncherFolder("C:/Games\\Play/ZiBLauncher.exe"), "C:/Games\\Play/");
   EXPECT_EQ(Launcher::LauncherFolder("ZiBLauncher.exe"), "ZiBLauncher.exe");
@@ -153,9 +136,9 @@ TEST(LauncherFolderTest, EndsAtTheLastSeparator) {
 // on. (Wine starts no program whose path passes 259 characters: the kernel fails at either length.)
 TEST_F(LaunchTest, KernelFolderThatWouldNotFitIsNotStarted) {
   for (const std::size_t length : {255, 256}) {
-    const std::string folder = root_.Path() + std::string(length - root_.Path().size() - 1, 'f') + "\\";
+    const std::string folder = root_.path + std::string(length - root_.path.size() - 1, 'f') + "\\";
     Install(folder, true, "L.e");
-    WriteFile(cwd_.Path() + "qarn_migrator.exe", "");
+    WriteFile(cwd_.path + "qarn_migrator.exe", "");
     const std::string tooLong = "QARN::Launcher::RunLauncher: Path too long to start \"" + folder +
                                 "QARN\\system\\qarn_user_kernel.exe\" updateandrun zib_launcher ZiBLauncher.exe in \"" +
                                 folder + "QARN\".";
@@ -166,15 +149,15 @@ TEST_F(LaunchTest, KernelFolderThatWouldNotFitIsNotStarted) {
 
 // The ANSI path of such a folder names a look-alike (the decoy "Play") or none; nothing is started or removed.
 TEST_F(LaunchTest, FolderTheCodePageCannotSpellIsRefused) {
-  Install(root_.Path() + "Play\\");
-  for (const char* name : {u8"\uff30lay\\", u8"\u0418\u0433\u0440\u0430\\"}) {
-    Install(root_.Path() + name);
-    const auto messages = Launch(root_.Path() + name, "Failed to launch: the launcher's own path could not be read.");
+  Install(root_.path + "Play\\");
+  for (const std::string name : {u8"\uff30lay\\", u8"\u0418\u0433\u0440\u0430\\"}) {
+    Install(root_.path + name);
+    const auto messages = Launch(root_.path + name, "Failed to launch: the launcher's own path could not be read.");
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(std::regex_match(messages[0], std::regex(R"(QARN::Launcher::RunLauncher: The launcher's own path )"
                                                          R"(".*\\ZiBLauncher\.exe" cannot be spelt in the ANSI code page\.)")));
-    EXPECT_FALSE(Exists(root_.Path() + "Play\\QARN\\system\\probe-record.txt"));
-    EXPECT_FALSE(Exists(root_.Path() + name + "QARN\\system\\probe-record.txt"));
+    EXPECT_FALSE(Exists(root_.path + "Play\\QARN\\system\\probe-record.txt"));
+    EXPECT_FALSE(Exists(root_.path + name + "QARN\\system\\probe-record.txt"));
     EXPECT_TRUE(MigratorLeft());
   }
 }
@@ -182,15 +165,15 @@ TEST_F(LaunchTest, FolderTheCodePageCannotSpellIsRefused) {
 // Run under a data limit only (see CMakeLists.txt), which the GiB line of this file passes. The read-only
 // migrator's failed first deletion builds the catalogue, which reads the file.
 TEST_F(LaunchTest, SettingsTooBigToHoldAreSkipped) {
-  const std::string file = root_.Path() + "qarn\\system\\locale.cfg";
-  const RegistryValue installation(kQarnKey, "LocalRootFolder", root_.Path() + "qarn");
+  const std::string file = root_.path + "qarn\\system\\locale.cfg";
+  const RegistryValue installation(kQarnKey, "LocalRootFolder", root_.path + "qarn");
   WriteFile(file, "");
   fs::resize_file(Native(file), 1 << 30);
-  ::SetFileAttributesW(Native(cwd_.Path() + "qarn_migrator.exe").c_str(), FILE_ATTRIBUTE_READONLY);
-  Install(root_.Path());
-  const auto messages = Launch(root_.Path());
+  ::SetFileAttributesW(Native(cwd_.path + "qarn_migrator.exe").c_str(), FILE_ATTRIBUTE_READONLY);
+  Install(root_.path);
+  const auto messages = Launch(root_.path);
   EXPECT_EQ(std::count(messages.begin(), messages.end(), "QARN::Common::SettingsFile::SettingsFile::Load: Failed "
-                       "to read settings file \"" + root_.Path() + "qarn/system/locale.cfg\": it does not fit in memory."),
+                       "to read settings file \"" + root_.path + "qarn/system/locale.cfg\": it does not fit in memory."),
             2);
   EXPECT_FALSE(MigratorLeft());
 }

@@ -1,7 +1,5 @@
-// The log as its readers see it: standard error (captured in a file), the
-// listener, a log file and the debugger's output.
-#include <io.h>
-
+// The log as its readers see it: standard error (captured in a file), the listener, a log file and the debugger's
+// output.
 #include <cstring>
 #include <regex>
 
@@ -11,33 +9,30 @@
 namespace QARN::Testing {
 using namespace Log;
 
-// What a debugger would show: OutputDebugStringA raises an exception that a
-// vectored handler sees first.
+// What a debugger would show: OutputDebugStringA raises an exception that a vectored handler sees first.
 std::vector<std::string> g_debugOutput;
 LONG CALLBACK RecordDebugOutput(EXCEPTION_POINTERS* exception) {
   const EXCEPTION_RECORD& record = *exception->ExceptionRecord;
-  if (record.ExceptionCode == DBG_PRINTEXCEPTION_C) {
-    g_debugOutput.push_back(reinterpret_cast<const char*>(record.ExceptionInformation[1]));
-  }
-  return EXCEPTION_CONTINUE_SEARCH;
+  if (record.ExceptionCode != DBG_PRINTEXCEPTION_C) return EXCEPTION_CONTINUE_SEARCH;
+  return g_debugOutput.push_back(reinterpret_cast<const char*>(record.ExceptionInformation[1])), EXCEPTION_CONTINUE_SEARCH;
 }
 
 struct Sinks {
+  const char* name;
   int level;
   const char* label;  // a pattern; empty: the level reaches no sink
   bool toStderr;
-  friend std::ostream& operator<<(std::ostream& out, const Sinks& row) { return out << row.level; }
 };
 
 class LogTest : public ::testing::TestWithParam<Sinks> {
  protected:
-  LogTest() { static_cast<void>(std::freopen((dir_.Path() + "err").c_str(), "w", stderr)); }
+  LogTest() { static_cast<void>(std::freopen((dir_.path + "err").c_str(), "w", stderr)); }
   ~LogTest() override { SetLogFile({}); }
-  std::string Stderr() { return std::fflush(stderr), ReadFile(dir_.Path() + "err"); }
+  std::string Stderr() { return std::fflush(stderr), ReadFile(dir_.path + "err"); }
   // A log file opened in `mode`, installed; read while it is still open.
   void OpenLogFile(const char* mode) {
-    WriteFile(dir_.Path() + "log", "");
-    SetLogFile(boost::shared_ptr<LogFile>(new LogFile(std::fopen((dir_.Path() + "log").c_str(), mode))));
+    WriteFile(dir_.path + "log", "");
+    SetLogFile(boost::shared_ptr<LogFile>(new LogFile(std::fopen((dir_.path + "log").c_str(), mode))));
   }
 
   TempDir dir_;
@@ -53,13 +48,14 @@ TEST_P(LogTest, LevelReachesItsSinksAndStaysCurrent) {
   const std::regex line(std::string(R"(\()") + row.label +
                         R"(\)\[[0-2]\d:[0-5]\d:[0-5]\d\.\d{3}\] QARN::Test::Op: 100% "%s"\r?\n)");
   EXPECT_EQ(std::regex_match(Stderr(), line), row.toStderr) << Stderr();
-  EXPECT_EQ(std::regex_match(ReadFile(dir_.Path() + "log"), line), *row.label != '\0');
+  EXPECT_EQ(std::regex_match(ReadFile(dir_.path + "log"), line), *row.label != '\0');
   EXPECT_EQ(listener_.lines.size(), *row.label != '\0' ? 1u : 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, LogTest, ::testing::Values(
-    Sinks{USER, "   USER", false}, Sinks{ERROR, "  ERROR", true}, Sinks{WARNING, "", false},
-    Sinks{DEBUG, "", false}, Sinks{VERBOSE, "", false}, Sinks{-1, R"(\?{7})", false}));
+    Sinks{"User", USER, "   USER", false}, Sinks{"Error", ERROR, "  ERROR", true}, Sinks{"Warning", WARNING, "", false},
+    Sinks{"Debug", DEBUG, "", false}, Sinks{"Verbose", VERBOSE, "", false}, Sinks{"Unknown", -1, R"(\?{7})", false}),
+    kRowName);
 
 // Every sink's line, at a time chosen: 9:05:07.003 and the first hour of a day.
 TEST(LogLineTest, CarriesLabelTimeContextAndMessage) {

@@ -1,9 +1,8 @@
-// Registry values read as text, under a key of the tests' own, and the
-// installation root, read once per process.
+// Registry values read as text, under a key of the tests' own, and the installation root, read once per process.
 #include "common/RegKeyValueString.h"
 #include "tests/TestSupport.h"
 
-#include <sddl.h>
+#include <sddl.h>  // after windows.h
 
 namespace QARN::Testing {
 using Common::RegistryHelp::RegKeyValueString;
@@ -16,7 +15,6 @@ struct Stored {
   const char* name;
   DWORD type;  // REG_NONE: no key at all
   std::string data, value, logged;
-  friend std::ostream& operator<<(std::ostream& out, const Stored& row) { return out << row.name; }
 };
 
 class RegistryTest : public ::testing::TestWithParam<Stored> {
@@ -41,8 +39,7 @@ INSTANTIATE_TEST_SUITE_P(Values, RegistryTest, ::testing::Values(
     Stored{"Fits260Bytes", REG_SZ, k259, k259, ""},
     Stored{"Needs261Bytes", REG_SZ, k259 + "v", "default", "Failed to find registry value \"Value\" (234)."},
     Stored{"Unterminated", REG_BINARY, "abc", "abc", ""},
-    Stored{"Unterminated260", REG_BINARY, k259 + "v", k259 + "v", ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    Stored{"Unterminated260", REG_BINARY, k259 + "v", k259 + "v", ""}), kRowName);
 
 // A standard user may only read the machine's keys.
 TEST_F(RegistryTest, ReadOnlyKeyIsRead) {

@@ -1,8 +1,5 @@
 // Settings files under an installation root of the test's own.
-#include <boost/algorithm/string/trim.hpp>
-
 #include "common/SettingsFile.h"
-#include "common/SettingsLine.h"
 #include "tests/TestSupport.h"
 
 namespace QARN::Testing {
@@ -14,12 +11,11 @@ struct Setting {
   const char* name;
   std::string bytes, key, value;
   const char* logged = nullptr;  // the one line logged, if any
-  friend std::ostream& operator<<(std::ostream& out, const Setting& row) { return out << row.name; }
 };
 
 class SettingsTest : public InstallationTest, public ::testing::WithParamInterface<Setting> {
  protected:
-  std::string File() { return root_.Path() + "system\\s.cfg"; }
+  std::string File() { return root_.path + "system\\s.cfg"; }
 };
 
 TEST_P(SettingsTest, ReadsTheSetting) {
@@ -45,8 +41,7 @@ INSTANTIATE_TEST_SUITE_P(Files, SettingsTest, ::testing::Values(
     Setting{"CaseSensitive", "Key=1\nkey=2", "Key", "1"},
     Setting{"ByteOrderMark", "\xEF\xBB\xBFlocale=en\n", "locale", ""},
     Setting{"NulAndHighBytes", std::string("k\0x=\xA0v\xFF\n", 8), std::string("k\0x", 3), "\xA0v\xFF"},
-    Setting{"MiBLine", "k=" + std::string(1 << 20, 'v'), "k", std::string(1 << 20, 'v')}),
-    [](const auto& info) { return std::string(info.param.name); });
+    Setting{"MiBLine", "k=" + std::string(1 << 20, 'v'), "k", std::string(1 << 20, 'v')}), kRowName);
 
 TEST_F(SettingsTest, LargeFileIsReadWholeAndReloadsNeverRemove) {
   std::string bytes;
@@ -60,7 +55,7 @@ TEST_F(SettingsTest, LargeFileIsReadWholeAndReloadsNeverRemove) {
 }
 
 TEST_F(SettingsTest, FileThatCannotBeReadIsReportedOnEveryLoad) {
-  const std::string failed = kLoad + ("Failed to open settings file \"" + root_.Path()) + "/system/s.cfg\" for input.";
+  const std::string failed = kLoad + ("Failed to open settings file \"" + root_.path) + "/system/s.cfg\" for input.";
   SettingsFile settings("s.cfg");
   ASSERT_EQ(log_.lines.size(), 2u);  // the error's text, then the path
   EXPECT_EQ(log_.lines[0].rfind(kLoad, 0), 0u);
@@ -70,23 +65,12 @@ TEST_F(SettingsTest, FileThatCannotBeReadIsReportedOnEveryLoad) {
   EXPECT_EQ(log_.lines.back(), failed);
   fs::remove(Native(File()));  // a file that others write but deny reading
   WriteFile(File(), "k=v");
-  Common::UniqueHandle other(::CreateFileW(Native(File()).c_str(), GENERIC_WRITE,
-                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+  Common::UniqueHandle other(::CreateFileW(Native(File()).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                           nullptr, OPEN_EXISTING, 0, nullptr));
   EXPECT_EQ(SettingsFile("s.cfg").GetValue("k"), "v");
-  other.Reset();
+  other.Reset();  // before the next opens, which denies every other
   other.Reset(::CreateFileW(Native(File()).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   EXPECT_LT(settings.Load(), 0);
-}
-
-// The whitespace is the classic locale's, as Boost's own trim finds it in a
-// program that installs no other locale.
-TEST(SettingsTrimTest, TrimsWhatBoostTrimsUnderTheDefaultLocale) {
-  for (int byte = 0; byte < 256; ++byte) {
-    const std::string text = std::string(2, char(byte)) + "x" + std::string(2, char(byte));
-    std::string trimmed = text;
-    Common::SettingsFile::Trim(trimmed);
-    EXPECT_EQ(trimmed, boost::algorithm::trim_copy(text)) << byte;
-  }
 }
 
 }  // namespace QARN::Testing

@@ -25,11 +25,16 @@ constexpr char kCurrentVersionKey[] = "Software\\Microsoft\\Windows\\CurrentVers
 
 inline fs::path Native(const std::string& utf8) { return fs::u8path(utf8); }
 
-// Copies a program of the build, which lies beside the test program.
-inline void CopyProgram(const std::string& name, const std::string& to) {
+// This program's path; the build puts the programs under test beside it.
+inline fs::path ProgramPath() {
   wchar_t self[MAX_PATH];
   ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  fs::copy_file(fs::path(self).parent_path() / Native(name), Native(to), fs::copy_options::overwrite_existing);
+  return self;
+}
+
+// Copies a program of the build.
+inline void CopyProgram(const std::string& name, const std::string& to) {
+  fs::copy_file(ProgramPath().parent_path() / Native(name), Native(to), fs::copy_options::overwrite_existing);
 }
 
 // Writes `bytes` to `path`, making the folders it needs.
@@ -49,10 +54,7 @@ inline bool Exists(const std::string& path) { return fs::exists(Native(path)); }
 // Splits at LF, dropping CRs (Wine writes CR LF) and a last empty piece.
 inline std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines(1);
-  for (const char c : text) {
-    if (c == '\n') lines.emplace_back();
-    if (c != '\n' && c != '\r') lines.back() += c;
-  }
+  for (const char c : text) if (c == '\n') lines.emplace_back(); else if (c != '\r') lines.back() += c;
   if (lines.back().empty()) lines.pop_back();
   return lines;
 }
@@ -64,27 +66,29 @@ inline unsigned long long Digest(const std::string& bytes) {
   return digest;
 }
 
+// A table's rows are named by their `name`, in test names and messages.
+template <typename Row>
+auto operator<<(std::ostream& out, const Row& row) -> decltype(out << row.name) { return out << row.name; }
+inline constexpr auto kRowName = [](const auto& info) { return std::string(info.param.name); };
+
 // A new, empty folder (under the temporary folder unless told otherwise),
-// removed with all it holds, read-only files too. Path() ends with a backslash.
-class TempDir {
- public:
+// removed with all it holds, read-only files too. `path` ends with a backslash.
+struct TempDir {
   explicit TempDir(std::string parent = fs::temp_directory_path().u8string()) {
     static int count = 0;
     if (parent.back() != '\\') parent += '\\';
     do {  // a new one: Wine reuses process ids, and a folder may have been left behind
-      path_ = parent + "qarn-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++count) + "\\";
-    } while (!fs::create_directories(Native(path_)));
+      path = parent + "qarn-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++count) + "\\";
+    } while (!fs::create_directories(Native(path)));
   }
   ~TempDir() {
     std::error_code error;
-    fs::recursive_directory_iterator it(Native(path_), error), end;
-    for (; !error && it != end; it.increment(error)) ::SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
-    fs::remove_all(Native(path_), error);
+    for (fs::recursive_directory_iterator it(Native(path), error), end; !error && it != end; it.increment(error)) {
+      ::SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+    fs::remove_all(Native(path), error);
   }
-  const std::string& Path() const { return path_; }
-
- private:
-  std::string path_;
+  std::string path;
 };
 
 // Sets an HKLM value (REG_SZ text, which gets its terminator, or data of
@@ -95,8 +99,8 @@ class RegistryValue {
       : key_(std::move(key)), name_(std::move(name)) {
     char old[4096];
     DWORD size = sizeof old;
-    if (::RegGetValueA(HKEY_LOCAL_MACHINE, key_.c_str(), name_.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &oldType_, old,
-                       &size) == ERROR_SUCCESS) {
+    if (!::RegGetValueA(HKEY_LOCAL_MACHINE, key_.c_str(), name_.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &oldType_, old,
+                        &size)) {
       old_.emplace(old, size);
     }
     Set(data && type == REG_SZ ? *data + '\0' : data, type);
@@ -105,12 +109,9 @@ class RegistryValue {
 
  private:
   void Set(const std::optional<std::string>& data, DWORD type) {
-    Common::UniqueRegKey key;
-    ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Put(), nullptr);
-    const LONG result = data ? ::RegSetValueExA(key.Get(), name_.c_str(), 0, type, (const BYTE*)data->data(),
-                                                static_cast<DWORD>(data->size()))
-                             : ::RegDeleteValueA(key.Get(), name_.c_str());
-    EXPECT_TRUE(result == ERROR_SUCCESS || !data) << key_ << "\\" << name_;
+    if (!data) return static_cast<void>(::RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, key_.c_str(), name_.c_str()));
+    EXPECT_EQ(::RegSetKeyValueA(HKEY_LOCAL_MACHINE, key_.c_str(), name_.c_str(), type, data->data(),
+                                static_cast<DWORD>(data->size())), ERROR_SUCCESS) << key_ << "\\" << name_;
   }
 
   std::string key_, name_;
@@ -132,27 +133,21 @@ struct LogRecorder : Log::LogListener {
 // catalogue that logs nothing, and what the log's listener receives.
 class InstallationTest : public ::testing::Test {
  protected:
-  InstallationTest() { WriteFile(root_.Path() + "system\\locale.cfg", ""); }
+  InstallationTest() { WriteFile(root_.path + "system\\locale.cfg", ""); }
   TempDir root_;
-  RegistryValue installation_{kQarnKey, "LocalRootFolder", root_.Path()};
+  RegistryValue installation_{kQarnKey, "LocalRootFolder", root_.path};
   LogRecorder log_;
 };
 
-// How a program ended: its exit code, and its log lines on standard error as
-// "context: message" (what follows the label and the time).
-struct RunResult {
-  DWORD exitCode = ~0UL;
-  std::vector<std::string> messages;
-};
-
-// Runs `commandLine` in `directory`, standard error to a file; calls
-// `whileRunning` with the process id once it started; waits a minute at most.
-inline RunResult RunProgram(const std::string& commandLine, const std::string& directory,
-                            const std::function<void(DWORD)>& whileRunning = {}) {
+// Runs `commandLine` in `directory`, standard error to a file; calls `whileRunning` with the process id once it
+// started; expects it to end with 0 within a minute. Returns its log lines as "context: message" (what follows the
+// label and the time).
+inline std::vector<std::string> RunProgram(const std::string& commandLine, const std::string& directory,
+                                           const std::function<void(DWORD)>& whileRunning = {}) {
   const TempDir output;
   SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-  Common::UniqueHandle stderrFile(::CreateFileW(Native(output.Path() + "err").c_str(), GENERIC_WRITE,
-                                                FILE_SHARE_READ, &inheritable, CREATE_ALWAYS, 0, nullptr));
+  Common::UniqueHandle stderrFile(::CreateFileW(Native(output.path + "err").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                                &inheritable, CREATE_ALWAYS, 0, nullptr));
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -166,27 +161,27 @@ inline RunResult RunProgram(const std::string& commandLine, const std::string& d
        ++attempt) {
     ::Sleep(100);
   }
-  RunResult result;
-  if (!info.hProcess) return ADD_FAILURE() << "cannot start " << commandLine, result;
+  std::vector<std::string> messages;
+  if (!info.hProcess) return ADD_FAILURE() << "cannot start " << commandLine, messages;
   const Common::UniqueHandle process(info.hProcess), thread(info.hThread);
   if (whileRunning) whileRunning(info.dwProcessId);
-  if (::WaitForSingleObject(process.Get(), 60000) != WAIT_OBJECT_0) {
-    ::TerminateProcess(process.Get(), 1);
-    ADD_FAILURE() << commandLine << " did not end within a minute";
-  }
-  ::GetExitCodeProcess(process.Get(), &result.exitCode);
+  EXPECT_EQ(::WaitForSingleObject(process.Get(), 60000), WAIT_OBJECT_0) << commandLine << " ran over a minute";
+  ::TerminateProcess(process.Get(), 1);  // if it is still running
+  DWORD exitCode = 1;
+  EXPECT_TRUE(::GetExitCodeProcess(process.Get(), &exitCode) && exitCode == 0) << commandLine << ": " << exitCode;
   stderrFile.Reset();
-  for (const std::string& line : Lines(ReadFile(output.Path() + "err"))) {
-    result.messages.push_back(line.substr(std::min<size_t>(24, line.size())));
+  for (const std::string& line : Lines(ReadFile(output.path + "err"))) {
+    messages.push_back(line.substr(std::min<size_t>(24, line.size())));
   }
-  return result;
+  return messages;
 }
 
-// The probe's record in `folder` (command line, current directory, console
-// process count) once the probe has written it; empty after 10 s without.
+// The test program, run under another name, stands in for the programs the
+// launcher starts (see its main): its record in `folder` (command line,
+// current directory, console process count); empty after 10 s without.
 inline std::vector<std::string> ProbeRecord(const std::string& folder) {
   std::vector<std::string> record;
-  for (int wait = 0; wait < 500 && (record = Lines(ReadFile(folder + "probe-record.txt"))).size() < 3; ++wait) {
+  for (int wait = 0; wait < 500 && (record = Lines(ReadFile(folder + "probe-record.txt"))).empty(); ++wait) {
     ::Sleep(20);
   }
   return record;
