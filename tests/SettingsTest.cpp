@@ -73,4 +73,13 @@ TEST_F(SettingsTest, FileThatCannotBeReadIsReportedOnEveryLoad) {
   EXPECT_LT(settings.Load(), 0);
 }
 
+// Run under a data limit only (see CMakeLists.txt), which the GiB line of this file passes.
+TEST_F(SettingsTest, FileTooBigToHoldKeepsWhatWasRead) {
+  WriteFile(File(), "k=v\n");
+  fs::resize_file(Native(File()), 1 << 30);
+  EXPECT_EQ(SettingsFile("s.cfg").GetValue("k"), "v");
+  EXPECT_EQ(log_.lines, std::vector<std::string>{kLoad + ("Failed to read settings file \"" + root_.path) +
+                                                 "/system/s.cfg\": it does not fit in memory."});
+}
+
 }  // namespace QARN::Testing

@@ -72,7 +72,7 @@ auto operator<<(std::ostream& out, const Row& row) -> decltype(out << row.name) 
 inline constexpr auto kRowName = [](const auto& info) { return std::string(info.param.name); };
 
 // A new, empty folder (under the temporary folder unless told otherwise),
-// removed with all it holds, read-only files too. `path` ends with a backslash.
+// removed with all it holds. `path` ends with a backslash.
 struct TempDir {
   explicit TempDir(std::string parent = fs::temp_directory_path().u8string()) {
     static int count = 0;
@@ -83,9 +83,6 @@ struct TempDir {
   }
   ~TempDir() {
     std::error_code error;
-    for (fs::recursive_directory_iterator it(Native(path), error), end; !error && it != end; it.increment(error)) {
-      ::SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
-    }
     fs::remove_all(Native(path), error);
   }
   std::string path;
