@@ -38,7 +38,9 @@ Settings Parse(const char* data, std::size_t size, std::size_t piece) {
   LineSplitter splitter;
   const auto onLine = [&](std::string& line) {
     SettingsLine parsed = ParseSettingsLine(line);
-    if (parsed.kind == SettingsLine::Kind::kInvalid) LogInvalidLine("Skipping invalid line in launcher config file: %s", line.c_str());
+    if (parsed.kind == SettingsLine::Kind::kInvalid) {
+      LogInvalidLine("Skipping invalid line in launcher config file: %s", line.c_str());
+    }
     if (parsed.kind == SettingsLine::Kind::kSetting) StoreSetting(parsed, settings);
   };
   for (std::size_t at = 0; at < size; at += piece) splitter.Feed(data + at, std::min(piece, size - at), onLine);

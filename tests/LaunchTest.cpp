@@ -102,8 +102,9 @@ TEST_P(LaunchDecisionTest, StartsTheChosenProgramInItsFolder) {
     EXPECT_EQ(ProbeRecord(folder), (std::vector<std::string>{"\"" + folder + "zib.launcher.admin.exe\"",
                                                              folder.substr(0, folder.size() - 1), "1"}));
   } else if (row.probes) {
-    EXPECT_EQ(ProbeRecord(kernelFolder), (std::vector<std::string>{
-        "\"" + kernelFolder + "qarn_user_kernel.exe\" updateandrun zib_launcher ZiBLauncher.exe", folder + "QARN", "1"}));
+    EXPECT_EQ(ProbeRecord(kernelFolder),
+              (std::vector<std::string>{"\"" + kernelFolder + "qarn_user_kernel.exe\" updateandrun zib_launcher "
+                                        "ZiBLauncher.exe", folder + "QARN", "1"}));
   }
   EXPECT_FALSE(Exists((row.admin ? kernelFolder : folder) + "probe-record.txt"));
   EXPECT_EQ(MigratorLeft(), row.admin);
@@ -151,10 +152,11 @@ TEST_F(LaunchTest, FolderTheCodePageCannotSpellIsRefused) {
   Install(root_.path + "Play\\");
   for (const std::string name : {u8"\uff30lay\\", u8"\u0418\u0433\u0440\u0430\\"}) {
     Install(root_.path + name);
+    const std::regex refused(R"(QARN::Launcher::RunLauncher: The launcher's own path ".*\\ZiBLauncher\.exe" )"
+                             R"(cannot be spelt in the ANSI code page\.)");
     const auto messages = Launch(root_.path + name, "Failed to launch: the launcher's own path could not be read.");
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_TRUE(std::regex_match(messages[0], std::regex(R"(QARN::Launcher::RunLauncher: The launcher's own path )"
-                                                         R"(".*\\ZiBLauncher\.exe" cannot be spelt in the ANSI code page\.)")));
+    EXPECT_TRUE(std::regex_match(messages[0], refused)) << messages[0];
     EXPECT_FALSE(Exists(root_.path + "Play\\QARN\\system\\probe-record.txt"));
     EXPECT_FALSE(Exists(root_.path + name + "QARN\\system\\probe-record.txt"));
     EXPECT_TRUE(MigratorLeft());

@@ -13,8 +13,10 @@ using namespace Log;
 std::vector<std::string> g_debugOutput;
 LONG CALLBACK RecordDebugOutput(EXCEPTION_POINTERS* exception) {
   const EXCEPTION_RECORD& record = *exception->ExceptionRecord;
-  if (record.ExceptionCode != DBG_PRINTEXCEPTION_C) return EXCEPTION_CONTINUE_SEARCH;
-  return g_debugOutput.push_back(reinterpret_cast<const char*>(record.ExceptionInformation[1])), EXCEPTION_CONTINUE_SEARCH;
+  if (record.ExceptionCode == DBG_PRINTEXCEPTION_C) {
+    g_debugOutput.push_back(reinterpret_cast<const char*>(record.ExceptionInformation[1]));
+  }
+  return EXCEPTION_CONTINUE_SEARCH;
 }
 
 struct Sinks {
@@ -60,8 +62,9 @@ INSTANTIATE_TEST_SUITE_P(Levels, LogTest, ::testing::Values(
 // Every sink's line, at a time chosen: 9:05:07.003 and the first hour of a day.
 TEST(LogLineTest, CarriesLabelTimeContextAndMessage) {
   char line[64];
-  for (const auto& [level, time, expected] : {std::tuple{ERROR, LogTime{9, 5, 7, 3}, "(  ERROR)[09:05:07.003] C: m\n"},
-                                              {LogLevel(5), LogTime{0, 0, 0, 0}, "(???????)[00:00:00.000] C: m\n"}}) {
+  for (const auto& [level, time, expected] :
+       {std::tuple{ERROR, LogTime{9, 5, 7, 3}, "(  ERROR)[09:05:07.003] C: m\n"},
+        {LogLevel(5), LogTime{0, 0, 0, 0}, "(\?\?\?\?\?\?\?)[00:00:00.000] C: m\n"}}) {
     EXPECT_EQ(FormatLogLine(line, sizeof line, level, time, "C", "m"), std::strlen(expected));
     EXPECT_STREQ(line, expected);
   }

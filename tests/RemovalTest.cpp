@@ -38,7 +38,9 @@ TEST_P(RemovalTest, RemovesTheMigratorOrGivesUp) {
   g_row = &GetParam();
   if (g_row->attributes != INVALID_FILE_ATTRIBUTES) WriteFile(root_.path + "qarn_migrator.exe", "");
   ::SetFileAttributesW(L"qarn_migrator.exe", g_row->attributes);
-  if (g_row->release) g_held.Reset(::CreateFileW(L"qarn_migrator.exe", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (g_row->release) {
+    g_held.Reset(::CreateFileW(L"qarn_migrator.exe", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  }
   Launcher::RemoveLeftoverMigrator();
   g_held.Reset();
   EXPECT_EQ(log_.lines.size(), g_row->lines);
