@@ -42,12 +42,15 @@ class LaunchTest : public ::testing::Test {
   // Checks the box's caption, text and buttons, and that the migrator is still there while it shows; presses OK.
   void ReadAndDismissBox(DWORD pid, const std::string& text) {
     HWND box = nullptr;
-    DWORD owner = 0;
-    for (int wait = 0; wait < 500 && (owner != pid || !::IsWindowVisible(box)); ++wait, ::Sleep(20)) {
-      box = ::FindWindowW(L"#32770", nullptr);  // the class of dialogs, message boxes too
-      ::GetWindowThreadProcessId(box, &owner);
+    for (int wait = 0; wait < 500 && !box; ++wait, ::Sleep(20)) {
+      // Dialogs, message boxes too, have this class.
+      for (HWND window = nullptr; !box && (window = ::FindWindowExW(nullptr, window, L"#32770", nullptr));) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        if (owner == pid && ::IsWindowVisible(window)) box = window;
+      }
     }
-    ASSERT_EQ(owner, pid) << "no message box saying " << text;
+    ASSERT_TRUE(box) << "no message box saying " << text;
     std::vector<std::string> shown;
     for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
       const std::string what = ::SendMessageW(child, STM_GETICON, 0, 0) ? "icon" : Text(child);
