@@ -101,13 +101,13 @@ TEST_P(LaunchDecisionTest, StartsTheChosenProgramInItsFolder) {
   Install(folder, row.probes);
   const char* box = row.admin ? "Failed to launch zib.launcher.admin.exe" : kKernelBox;
   EXPECT_EQ(Launch(folder, row.probes ? nullptr : box), missing);
-  if (row.probes && row.admin) {
-    EXPECT_EQ(ProbeRecord(folder), (std::vector<std::string>{"\"" + folder + "zib.launcher.admin.exe\"",
-                                                             folder.substr(0, folder.size() - 1), "1"}));
-  } else if (row.probes) {
-    EXPECT_EQ(ProbeRecord(kernelFolder),
-              (std::vector<std::string>{"\"" + kernelFolder + "qarn_user_kernel.exe\" updateandrun zib_launcher "
-                                        "ZiBLauncher.exe", folder + "QARN", "1"}));
+  const std::vector<std::string> record =
+      row.admin ? std::vector<std::string>{"\"" + folder + "zib.launcher.admin.exe\"",
+                                           folder.substr(0, folder.size() - 1), "1"}
+                : std::vector<std::string>{"\"" + kernelFolder + "qarn_user_kernel.exe\" updateandrun zib_launcher "
+                                           "ZiBLauncher.exe", folder + "QARN", "1"};
+  if (row.probes) {
+    EXPECT_EQ(ProbeRecord(row.admin ? folder : kernelFolder), record);
   }
   EXPECT_FALSE(Exists((row.admin ? kernelFolder : folder) + "probe-record.txt"));
   EXPECT_EQ(MigratorLeft(), row.admin);

@@ -26,7 +26,6 @@ TEST_P(SettingsTest, ReadsTheSetting) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, SettingsTest, ::testing::Values(
-    Setting{"Plain", "key=value", "key", "value"},
     Setting{"Blanks", "  key  =  value  \n", "key", "value"},
     Setting{"TabsAndCrLf", "\t\vkey\f=\tvalue \t\r\nx=1\r\n", "key", "value"},
     Setting{"EmptyValue", "key=\nkey2=x", "key", ""},
