@@ -64,8 +64,8 @@ void Launch(int rounds) {
     const bool launcherFirst = round % 2 == 0;
     for (int turn = 0; turn < 2; ++turn) {
       const bool isLauncher = (turn == 0) == launcherFirst;
-      const double time = TimeStart(folder + (isLauncher ? "ZiBLauncher.exe" : "minimal-starter.exe"),
-                                    folder + "QARN\\system\\stamp");
+      const double time =
+          TimeStart(folder + (isLauncher ? "ZiBLauncher.exe" : "minimal-starter.exe"), folder + "QARN\\system\\stamp");
       if (round >= 0) (isLauncher ? launcher : minimal).push_back(time);
     }
   }

@@ -3,10 +3,10 @@
 // Boost's trim with an explicit classification, and the C library and
 // platform calls the launcher makes. scripts/bench builds it as the launcher
 // ships and sets the sizes side by side.
+#include <share.h>
 #include <windows.h>
 
-#include <share.h>
-
+#include <boost/algorithm/string/trim.hpp>
 #include <cstdarg>
 #include <cstdio>
 #include <map>
@@ -14,8 +14,6 @@
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
-
-#include <boost/algorithm/string/trim.hpp>
 
 namespace {
 bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }

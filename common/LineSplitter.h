@@ -27,8 +27,8 @@ class LineSplitter {
     const char* start = data;
     const char* const end = data + size;
     for (const char* lineEnd;
-         (lineEnd = static_cast<const char*>(std::memchr(
-              start, '\n', static_cast<std::size_t>(end - start)))) != nullptr;
+         (lineEnd = static_cast<const char*>(std::memchr(start, '\n', static_cast<std::size_t>(end - start)))) !=
+         nullptr;
          start = lineEnd + 1) {
       line_.append(start, lineEnd);
       onLine(line_);

@@ -7,10 +7,8 @@ namespace QARN {
 namespace Common {
 namespace {
 
-constexpr const char kDeleteContext[] =
-    "QARN::Common::LocalFileSystem::DeleteFileA";
-constexpr const char kRemoveReadOnlyContext[] =
-    "QARN::Common::LocalFileSystem::RemoveReadOnly";
+constexpr const char kDeleteContext[] = "QARN::Common::LocalFileSystem::DeleteFileA";
+constexpr const char kRemoveReadOnlyContext[] = "QARN::Common::LocalFileSystem::RemoveReadOnly";
 
 }  // namespace
 
@@ -31,17 +29,12 @@ HRESULT LocalFileSystem::RemoveReadOnly(const std::string& path) {
   const DWORD attributes = ::GetFileAttributesA(path.c_str());
   const bool readable = attributes != INVALID_FILE_ATTRIBUTES;
   if (readable && !(attributes & FILE_ATTRIBUTE_READONLY)) return S_OK;
-  const bool cleared =
-      readable &&
-      ::SetFileAttributesA(path.c_str(),
-                           attributes & ~FILE_ATTRIBUTE_READONLY) != FALSE;
+  const bool cleared = readable && ::SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY) != FALSE;
   if (cleared) {
-    Log::LogPrintf(Log::DEBUG, kRemoveReadOnlyContext,
-                   "Removed read-only flag from \"%s\"", path.c_str());
+    Log::LogPrintf(Log::DEBUG, kRemoveReadOnlyContext, "Removed read-only flag from \"%s\"", path.c_str());
     return S_OK;
   }
-  Log::LogPrintf(Log::ERROR, kRemoveReadOnlyContext, "Failed on \"%s\"",
-                 path.c_str());
+  Log::LogPrintf(Log::ERROR, kRemoveReadOnlyContext, "Failed on \"%s\"", path.c_str());
   return E_FAIL;
 }
 

@@ -9,17 +9,13 @@
 namespace QARN {
 namespace Common {
 
-using InternetGetLastResponseInfoFunction = BOOL(WINAPI*)(LPDWORD error,
-                                                          LPSTR buffer,
-                                                          LPDWORD length);
+using InternetGetLastResponseInfoFunction = BOOL(WINAPI*)(LPDWORD error, LPSTR buffer, LPDWORD length);
 
 struct PlatformHooks {
   static inline decltype(&::Sleep) sleep = &::Sleep;
-  static inline decltype(&::WideCharToMultiByte) wideCharToMultiByte =
-      &::WideCharToMultiByte;
+  static inline decltype(&::WideCharToMultiByte) wideCharToMultiByte = &::WideCharToMultiByte;
   // Null: WinINet's own function, loaded from the system folder on first use.
-  static inline InternetGetLastResponseInfoFunction
-      internetGetLastResponseInfo = nullptr;
+  static inline InternetGetLastResponseInfoFunction internetGetLastResponseInfo = nullptr;
 };
 
 }  // namespace Common

@@ -18,8 +18,7 @@ namespace RegistryHelp {
 // after the constructor returns.
 class RegKeyValueString {
  public:
-  RegKeyValueString(const char* keyPath, const char* valueName,
-                    const char* defaultValue);
+  RegKeyValueString(const char* keyPath, const char* valueName, const char* defaultValue);
 
   const std::string& Value() const { return value_; }
   operator const std::string&() const { return value_; }

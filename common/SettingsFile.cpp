@@ -18,8 +18,7 @@ namespace Common {
 namespace SettingsFile {
 namespace {
 
-constexpr const char kContext[] =
-    "QARN::Common::SettingsFile::SettingsFile::Load";
+constexpr const char kContext[] = "QARN::Common::SettingsFile::SettingsFile::Load";
 
 // Settings files are small: one block usually holds a whole one.
 constexpr std::size_t kReadBlockSize = std::size_t{64} * 1024;
@@ -52,9 +51,7 @@ HRESULT SettingsFile::Load() {
   if (!file) {
     const HRESULT status = Log::Internal::LogGetLastError(kContext);
     if (status < 0) {
-      Log::LogPrintf(Log::ERROR, kContext,
-                     "Failed to open settings file \"%s\" for input.",
-                     filePath.c_str());
+      Log::LogPrintf(Log::ERROR, kContext, "Failed to open settings file \"%s\" for input.", filePath.c_str());
     }
     return status;
   }
@@ -100,14 +97,11 @@ void SettingsFile::AddLine(std::string& line) {
     case SettingsLine::Kind::kIgnored:
       return;
     case SettingsLine::Kind::kInvalid:
-      Log::LogPrintf(Log::ERROR, kContext,
-                     "Skipping invalid line in launcher config file: %s",
-                     line.c_str());
+      Log::LogPrintf(Log::ERROR, kContext, "Skipping invalid line in launcher config file: %s", line.c_str());
       return;
     case SettingsLine::Kind::kSetting:
-      Log::LogPrintf(Log::VERBOSE, kContext,
-                     "Read in settings key:\"%s\" with value:\"%s\"",
-                     parsed.key.c_str(), parsed.value.c_str());
+      Log::LogPrintf(Log::VERBOSE, kContext, "Read in settings key:\"%s\" with value:\"%s\"", parsed.key.c_str(),
+                     parsed.value.c_str());
       StoreSetting(parsed, settings);
       return;
   }

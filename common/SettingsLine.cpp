@@ -1,9 +1,8 @@
 #include "common/SettingsLine.h"
 
+#include <boost/algorithm/string/trim.hpp>
 #include <string_view>
 #include <utility>
-
-#include <boost/algorithm/string/trim.hpp>
 
 namespace QARN {
 namespace Common {
@@ -19,30 +18,24 @@ bool IsClassicSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 }  // namespace
 
-void Trim(std::string& text) {
-  boost::algorithm::trim_if(text, &IsClassicSpace);
-}
+void Trim(std::string& text) { boost::algorithm::trim_if(text, &IsClassicSpace); }
 
 SettingsLine ParseSettingsLine(std::string& line) {
   using Kind = SettingsLine::Kind;
   Trim(line);
   constexpr std::string_view kCommentStarts = ":;/#";
-  if (line.empty() ||
-      kCommentStarts.find(line.front()) != std::string_view::npos) {
+  if (line.empty() || kCommentStarts.find(line.front()) != std::string_view::npos) {
     return {Kind::kIgnored, {}, {}};
   }
   const std::size_t equals = line.find('=');
   if (equals == std::string::npos) return {Kind::kInvalid, {}, {}};
-  SettingsLine setting{Kind::kSetting, line.substr(0, equals),
-                       line.substr(equals + 1)};
+  SettingsLine setting{Kind::kSetting, line.substr(0, equals), line.substr(equals + 1)};
   Trim(setting.key);
   Trim(setting.value);
   return setting;
 }
 
-void StoreSetting(SettingsLine& setting, Settings& settings) {
-  settings[setting.key] = std::move(setting.value);
-}
+void StoreSetting(SettingsLine& setting, Settings& settings) { settings[setting.key] = std::move(setting.value); }
 
 }  // namespace SettingsFile
 }  // namespace Common

@@ -28,14 +28,12 @@ std::string LauncherFolder(const std::string& modulePath);
 // `launcherFolder`: case-sensitive, '/' and '\' distinct, and no separator
 // required after the prefix (so "C:\Program Files" matches
 // "C:\Program Files (x86)\Play\").
-bool IsUnderProgramFiles(const std::string& launcherFolder,
-                         const std::string& programFilesFolder);
+bool IsUnderProgramFiles(const std::string& launcherFolder, const std::string& programFilesFolder);
 
 // Under either Program Files folder (the 64-bit one is tested first): the
 // administrator launcher in the launcher folder. Otherwise the user kernel
 // below it, told to update and run the game.
-LaunchPlan PlanLaunch(const std::string& launcherFolder,
-                      const std::string& programW6432Dir,
+LaunchPlan PlanLaunch(const std::string& launcherFolder, const std::string& programW6432Dir,
                       const std::string& programFilesDir);
 
 }  // namespace Launcher

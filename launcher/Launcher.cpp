@@ -17,8 +17,7 @@ namespace Launcher {
 namespace {
 
 constexpr const char kContext[] = "QARN::Launcher::RunLauncher";
-constexpr const char kCurrentVersionKey[] =
-    "Software\\Microsoft\\Windows\\CurrentVersion";
+constexpr const char kCurrentVersionKey[] = "Software\\Microsoft\\Windows\\CurrentVersion";
 
 // Sizes of the fixed buffers handed to the platform, terminator included.
 constexpr DWORD kModulePathSize = 260;
@@ -37,10 +36,8 @@ bool CopyWhole(const std::string& text, char (&buffer)[Size]) {
 }
 
 void LogUnreadablePath(DWORD length, DWORD error) {
-  Log::LogPrintf(Log::ERROR, kContext,
-                 "Cannot get the launcher's own path (length %lu, error %lu).",
-                 static_cast<unsigned long>(length),
-                 static_cast<unsigned long>(error));
+  Log::LogPrintf(Log::ERROR, kContext, "Cannot get the launcher's own path (length %lu, error %lu).",
+                 static_cast<unsigned long>(length), static_cast<unsigned long>(error));
 }
 
 // True when the ANSI code page spells every character of `wide` as itself
@@ -51,12 +48,10 @@ bool SpellsExactly(std::wstring_view wide, std::string_view narrow) {
   const bool utf8 = ::GetACP() == CP_UTF8;
   char converted[2 * kModulePathSize];
   BOOL usedDefault = FALSE;
-  const int size = ::WideCharToMultiByte(
-      CP_ACP, utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS, wide.data(),
-      static_cast<int>(wide.size()), converted, sizeof converted, nullptr,
-      utf8 ? nullptr : &usedDefault);
-  return size > 0 && !usedDefault &&
-         std::string_view(converted, static_cast<std::size_t>(size)) == narrow;
+  const int size = ::WideCharToMultiByte(CP_ACP, utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS, wide.data(),
+                                         static_cast<int>(wide.size()), converted, sizeof converted, nullptr,
+                                         utf8 ? nullptr : &usedDefault);
+  return size > 0 && !usedDefault && std::string_view(converted, static_cast<std::size_t>(size)) == narrow;
 }
 
 // The full path of the running program, as the ANSI calls are given it.
@@ -72,14 +67,12 @@ bool FetchModulePath(std::string* modulePath) {
     return false;
   }
   wchar_t wide[kModulePathSize];
-  const DWORD wideLength =
-      ::GetModuleFileNameW(nullptr, wide, kModulePathSize);
+  const DWORD wideLength = ::GetModuleFileNameW(nullptr, wide, kModulePathSize);
   if (wideLength == 0 || wideLength >= kModulePathSize) {
     LogUnreadablePath(wideLength, ::GetLastError());
     return false;
   }
-  if (!SpellsExactly(std::wstring_view(wide, wideLength),
-                     std::string_view(narrow, length))) {
+  if (!SpellsExactly(std::wstring_view(wide, wideLength), std::string_view(narrow, length))) {
     Log::LogPrintf(Log::ERROR, kContext,
                    "The launcher's own path \"%s\" cannot be spelt in the "
                    "ANSI code page.",
@@ -91,28 +84,23 @@ bool FetchModulePath(std::string* modulePath) {
 }
 
 std::string ReadCurrentVersionValue(const char* valueName) {
-  return Common::RegistryHelp::RegKeyValueString(kCurrentVersionKey, valueName,
-                                                 "")
-      .Value();
+  return Common::RegistryHelp::RegKeyValueString(kCurrentVersionKey, valueName, "").Value();
 }
 
 // Starts the planned program in a new console and lets it run on its own.
 bool Start(const LaunchPlan& plan) {
   char commandLine[kCommandLineSize];
   char workingFolder[kWorkingFolderSize];
-  if (!CopyWhole(plan.commandLine, commandLine) ||
-      !CopyWhole(plan.workingFolder, workingFolder)) {
-    Log::LogPrintf(Log::ERROR, kContext,
-                   "Path too long to start %s in \"%s\".",
-                   plan.commandLine.c_str(), plan.workingFolder.c_str());
+  if (!CopyWhole(plan.commandLine, commandLine) || !CopyWhole(plan.workingFolder, workingFolder)) {
+    Log::LogPrintf(Log::ERROR, kContext, "Path too long to start %s in \"%s\".", plan.commandLine.c_str(),
+                   plan.workingFolder.c_str());
     return false;
   }
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  if (!::CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE,
-                        CREATE_NEW_CONSOLE, nullptr, workingFolder, &startup,
-                        &process)) {
+  if (!::CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr, workingFolder,
+                        &startup, &process)) {
     return false;
   }
   // Nothing waits for the child, so its handles go at once.
@@ -121,8 +109,7 @@ bool Start(const LaunchPlan& plan) {
   return true;
 }
 
-using MessageBoxFunction = int(WINAPI*)(HWND owner, LPCSTR text,
-                                       LPCSTR caption, UINT type);
+using MessageBoxFunction = int(WINAPI*)(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 
 // user32 is loaded only when a failure has to be shown: a run that starts
 // its program needs nothing of it, and loading it takes longer than all the
@@ -132,13 +119,10 @@ using MessageBoxFunction = int(WINAPI*)(HWND owner, LPCSTR text,
 void ShowFailure(const char* message) {
   const HMODULE user32 = ::LoadLibraryA("user32.dll");
   const auto messageBox =
-      user32 == nullptr
-          ? nullptr
-          : reinterpret_cast<MessageBoxFunction>(
-                ::GetProcAddress(user32, "MessageBoxA"));
+      user32 == nullptr ? nullptr : reinterpret_cast<MessageBoxFunction>(::GetProcAddress(user32, "MessageBoxA"));
   if (messageBox == nullptr) {
-    Log::LogPrintf(Log::ERROR, kContext, "Cannot show \"%s\" (error %lu).",
-                   message, static_cast<unsigned long>(::GetLastError()));
+    Log::LogPrintf(Log::ERROR, kContext, "Cannot show \"%s\" (error %lu).", message,
+                   static_cast<unsigned long>(::GetLastError()));
     return;
   }
   static_cast<void>(messageBox(nullptr, message, nullptr, MB_OK));
@@ -154,8 +138,7 @@ int RunLauncher() {
   }
   const std::string programW6432Dir = ReadCurrentVersionValue("ProgramW6432Dir");
   const std::string programFilesDir = ReadCurrentVersionValue("ProgramFilesDir");
-  const LaunchPlan plan =
-      PlanLaunch(LauncherFolder(modulePath), programW6432Dir, programFilesDir);
+  const LaunchPlan plan = PlanLaunch(LauncherFolder(modulePath), programW6432Dir, programFilesDir);
   if (!Start(plan)) ShowFailure(plan.failureMessage);
   // The kernel may have failed to start, but a leftover migrator is removed
   // all the same, once the user has dismissed the failure.

@@ -12,8 +12,7 @@ constexpr const char kContext[] = "QARN::Launcher::WinMain";
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previousInstance*/,
-                   LPSTR /*commandLine*/, int /*showCommand*/) {
+int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previousInstance*/, LPSTR /*commandLine*/, int /*showCommand*/) {
   using QARN::Log::ERROR;
   using QARN::Log::LogPrintf;
   // Nothing may end the launcher abnormally: whatever escapes is logged, and
@@ -21,8 +20,7 @@ int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previousInstance*/,
   try {
     return QARN::Launcher::RunLauncher();
   } catch (const std::exception& failure) {
-    LogPrintf(ERROR, kContext, "Stopped by an unexpected failure: %s",
-              failure.what());
+    LogPrintf(ERROR, kContext, "Stopped by an unexpected failure: %s", failure.what());
   } catch (...) {
     LogPrintf(ERROR, kContext, "Stopped by an unexpected failure.");
   }

@@ -10,20 +10,20 @@ const InternetErrorRow InternetErrorTable[] = {
     {6,  // ERROR_INVALID_HANDLE
      "The handle that was passed to the API has been either invalidated or "
      "closed."},
-    {18, "No more files have been found."},  // ERROR_NO_MORE_FILES
-    {234, "No more data is available."},  // ERROR_MORE_DATA
+    {18, "No more files have been found."},   // ERROR_NO_MORE_FILES
+    {234, "No more data is available."},      // ERROR_MORE_DATA
     {259, "No more items have been found."},  // ERROR_NO_MORE_ITEMS
-    {12001,  // ERROR_INTERNET_OUT_OF_HANDLES
+    {12001,                                   // ERROR_INTERNET_OUT_OF_HANDLES
      "No more handles could be generated at this time."},
     {12002, "The request has timed out."},  // ERROR_INTERNET_TIMEOUT
-    {12003,  // ERROR_INTERNET_EXTENDED_ERROR
+    {12003,                                 // ERROR_INTERNET_EXTENDED_ERROR
      "An extended error was returned from the server. This is typically a "
      "string or buffer containing a verbose error message. Call "
      "InternetGetLastResponseInfo to retrieve the error text."},
     {12004,  // ERROR_INTERNET_INTERNAL_ERROR
      "An internal error has occurred."},
     {12005, "The URL is invalid."},  // ERROR_INTERNET_INVALID_URL
-    {12006,  // ERROR_INTERNET_UNRECOGNIZED_SCHEME
+    {12006,                          // ERROR_INTERNET_UNRECOGNIZED_SCHEME
      "The URL scheme could not be recognized, or is not supported."},
     {12007,  // ERROR_INTERNET_NAME_NOT_RESOLVED
      "The server name could not be resolved."},
@@ -98,7 +98,9 @@ const InternetErrorRow InternetErrorTable[] = {
      "certificate is expired."},
     {12038,  // ERROR_INTERNET_SEC_CERT_CN_INVALID
      "SSL certificate common name (host name field) is "
-     "incorrect" "\x97" "for example, if you entered www.server.com and the "
+     "incorrect"
+     "\x97"
+     "for example, if you entered www.server.com and the "
      "common name on the certificate says www.different.com."},
     {12039,  // ERROR_INTERNET_HTTP_TO_HTTPS_ON_REDIR
      "The application is moving from a non-SSL to an SSL connection because "
@@ -170,14 +172,14 @@ const InternetErrorRow InternetErrorTable[] = {
     {12137,  // ERROR_GOPHER_ATTRIBUTE_NOT_FOUND
      "The requested attribute could not be located."},
     {12138, "The locator type is unknown."},  // ERROR_GOPHER_UNKNOWN_LOCATOR
-    {12150,  // ERROR_HTTP_HEADER_NOT_FOUND
+    {12150,                                   // ERROR_HTTP_HEADER_NOT_FOUND
      "The requested header could not be located."},
     {12151,  // ERROR_HTTP_DOWNLEVEL_SERVER
      "The server did not return any headers."},
     {12152,  // ERROR_HTTP_INVALID_SERVER_RESPONSE
      "The server response could not be parsed."},
     {12153, "The supplied header is invalid."},  // ERROR_HTTP_INVALID_HEADER
-    {12154,  // ERROR_HTTP_INVALID_QUERY_REQUEST
+    {12154,                                      // ERROR_HTTP_INVALID_QUERY_REQUEST
      "The request made to HttpQueryInfo is invalid."},
     {12155,  // ERROR_HTTP_HEADER_ALREADY_EXISTS
      "The header could not be added because it already exists."},
@@ -222,7 +224,7 @@ const InternetErrorRow InternetErrorTable[] = {
      "Initialization of the WinINet API has not occurred. Indicates that a "
      "higher-level function, such as InternetOpen, has not been called yet."},
     {12173, "Not currently implemented."},  // ERROR_INTERNET_NEED_MSN_SSPI_PKG
-    {12174,  // ERROR_INTERNET_LOGIN_FAILURE_DISPLAY_ENTITY_BODY
+    {12174,                                 // ERROR_INTERNET_LOGIN_FAILURE_DISPLAY_ENTITY_BODY
      "The MS-Logoff digest header has been returned from the website. This "
      "header specifically instructs the digest package to purge credentials "
      "for the associated realm. This error will only be returned if "
@@ -230,8 +232,7 @@ const InternetErrorRow InternetErrorTable[] = {
      "set; otherwise, ERROR_INTERNET_LOGIN_FAILURE is returned."},
 };
 
-const std::size_t InternetErrorTableSize =
-    sizeof(InternetErrorTable) / sizeof(InternetErrorTable[0]);
+const std::size_t InternetErrorTableSize = sizeof(InternetErrorTable) / sizeof(InternetErrorTable[0]);
 
 const char* FindInternetErrorText(unsigned long code) {
   for (std::size_t i = 0; i < InternetErrorTableSize; ++i) {

@@ -34,8 +34,7 @@ InternetGetLastResponseInfoFunction LoadResponseInfo() {
   static InternetGetLastResponseInfoFunction loaded = nullptr;
   if (!tried) {
     tried = true;
-    const HMODULE wininet =
-        ::LoadLibraryExA("wininet.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    const HMODULE wininet = ::LoadLibraryExA("wininet.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (!wininet) return nullptr;
     loaded = reinterpret_cast<InternetGetLastResponseInfoFunction>(
         ::GetProcAddress(wininet, "InternetGetLastResponseInfoA"));
@@ -45,12 +44,9 @@ InternetGetLastResponseInfoFunction LoadResponseInfo() {
 
 // Fetches the server's response text of the thread's latest WinINet call.
 bool GetLastResponseInfo(DWORD* error, char* buffer, DWORD* length) {
-  const InternetGetLastResponseInfoFunction hooked =
-      Common::PlatformHooks::internetGetLastResponseInfo;
-  const InternetGetLastResponseInfoFunction responseInfo =
-      hooked ? hooked : LoadResponseInfo();
-  return responseInfo != nullptr &&
-         responseInfo(error, buffer, length) != FALSE;
+  const InternetGetLastResponseInfoFunction hooked = Common::PlatformHooks::internetGetLastResponseInfo;
+  const InternetGetLastResponseInfoFunction responseInfo = hooked ? hooked : LoadResponseInfo();
+  return responseInfo != nullptr && responseInfo(error, buffer, length) != FALSE;
 }
 
 // A failed call's last error, when it is already a (negative) status code,
@@ -64,13 +60,10 @@ void MapToStatus(HRESULT* status) {
   if (*status > 0) *status = E_FAIL;
 }
 
-const std::string* FindInCatalogue(HRESULT code) {
-  return Common::ErrorMessageMap::Instance().Find(code);
-}
+const std::string* FindInCatalogue(HRESULT code) { return Common::ErrorMessageMap::Instance().Find(code); }
 
 // errno's text, for a failure with no Win32 error recorded.
-HRESULT GetErrnoText(char (&workBuffer)[kWorkBufferSize], HRESULT* status,
-                     std::string* text) {
+HRESULT GetErrnoText(char (&workBuffer)[kWorkBufferSize], HRESULT* status, std::string* text) {
   int number = 0;
   if (::_get_errno(&number) != 0) return E_FAIL;
   if (number == 0) return S_OK;
@@ -111,8 +104,7 @@ HRESULT GetLastErrorText(HRESULT* status, std::string* text) {
     DWORD length = kWorkBufferSize;
     workBuffer[0] = '\0';
     if (GetLastResponseInfo(&responseError, workBuffer, &length)) {
-      *status = responseError != 0 ? static_cast<HRESULT>(responseError)
-                                   : E_FAIL;
+      *status = responseError != 0 ? static_cast<HRESULT>(responseError) : E_FAIL;
       // Line breaks stay: the server's text is logged as it came.
       text->assign(workBuffer, ::strnlen(workBuffer, kWorkBufferSize));
       MapToStatus(status);
@@ -139,8 +131,7 @@ HRESULT GetLastErrorText(HRESULT* status, std::string* text) {
 HRESULT GetSystemErrorText(DWORD code, std::string* text) {
   // A last error that is one of the catalogue's status codes gets its
   // localized text; ordinary Win32 error numbers are not keys there.
-  if (const std::string* localized =
-          FindInCatalogue(static_cast<HRESULT>(code))) {
+  if (const std::string* localized = FindInCatalogue(static_cast<HRESULT>(code))) {
     *text = *localized;
     return S_OK;
   }
@@ -149,18 +140,16 @@ HRESULT GetSystemErrorText(DWORD code, std::string* text) {
   // Messages are read without arguments, so their insert sequences (%1) must
   // stay as they are rather than make the system read arguments.
   const DWORD length = ::FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-          FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-      reinterpret_cast<LPSTR>(&message), 0, nullptr);
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+      MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&message), 0, nullptr);
   if (length == 0) {
     result = FailureFromLastError();
   } else {
     const Common::UniqueLocalMemory owned(message);
     // Only the first line: every system message ends with a line break.
     std::size_t firstLine = 0;
-    while (firstLine < length && message[firstLine] != '\0' &&
-           message[firstLine] != '\r' && message[firstLine] != '\n') {
+    while (firstLine < length && message[firstLine] != '\0' && message[firstLine] != '\r' &&
+           message[firstLine] != '\n') {
       ++firstLine;
     }
     text->assign(message, firstLine);

@@ -1,8 +1,7 @@
 #include "log/Log.h"
 
-#include <windows.h>
-
 #include <io.h>
+#include <windows.h>
 
 #include <cstdarg>
 #include <cstdio>
@@ -41,9 +40,8 @@ LogTime ToLogTime(const SYSTEMTIME& time) {
 void WriteToStderr(const char* message) {
   // Room for the longest message and any context name: the line goes whole.
   char line[2 * kLogBufferSize];
-  std::size_t length = FormatLogLine(line, sizeof line - 1, g_currentLevel,
-                                     ToLogTime(LocalTime()), g_currentContext,
-                                     message);
+  std::size_t length =
+      FormatLogLine(line, sizeof line - 1, g_currentLevel, ToLogTime(LocalTime()), g_currentContext, message);
   // The line ends as the C library's text mode ends it, with CR LF; the
   // message itself goes as it came.
   if (length > 0 && line[length - 1] == '\n') {
@@ -56,18 +54,16 @@ void WriteToStderr(const char* message) {
   // system first whether the device is a console. Standard error is the last
   // place a failure could be reported to, so the result is not looked at.
   DWORD written = 0;
-  static_cast<void>(::WriteFile(
-      reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(stderr))), line,
-      static_cast<DWORD>(length), &written, nullptr));
+  static_cast<void>(::WriteFile(reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(stderr))), line,
+                                static_cast<DWORD>(length), &written, nullptr));
 }
 
 void WriteToLogFile(const char* message) {
   // Without an open log file there is nothing to format the line for.
   if (!g_logFile || !g_logFile->Stream()) return;
   char line[kLogBufferSize];
-  static_cast<void>(FormatLogLine(line, sizeof line, g_currentLevel,
-                                  ToLogTime(LocalTime()), g_currentContext,
-                                  message));
+  static_cast<void>(
+      FormatLogLine(line, sizeof line, g_currentLevel, ToLogTime(LocalTime()), g_currentContext, message));
   // fputs rather than fprintf("%s"): this C library's fprintf counts the
   // characters even when the stream refuses them, hiding the failure.
   if (std::fputs(line, g_logFile->Stream()) < 0) {

@@ -9,9 +9,8 @@
 // Nothing here takes a lock: the log is used from the launcher's one thread.
 #pragma once
 
-#include <cstdio>
-
 #include <boost/shared_ptr.hpp>
+#include <cstdio>
 
 #include "common/UniqueAny.h"
 
@@ -19,11 +18,9 @@
 // runs the analysers and the host build, knows no gnu_printf; GCC needs it,
 // for the mingw-w64 C library formats by the GNU rules here.
 #if defined(__clang__)
-#define QARN_PRINTF_FORMAT(formatIndex, firstArgument) \
-  __attribute__((format(printf, formatIndex, firstArgument)))
+#define QARN_PRINTF_FORMAT(formatIndex, firstArgument) __attribute__((format(printf, formatIndex, firstArgument)))
 #else
-#define QARN_PRINTF_FORMAT(formatIndex, firstArgument) \
-  __attribute__((format(gnu_printf, formatIndex, firstArgument)))
+#define QARN_PRINTF_FORMAT(formatIndex, firstArgument) __attribute__((format(gnu_printf, formatIndex, firstArgument)))
 #endif
 
 namespace QARN {
@@ -41,8 +38,7 @@ enum LogLevel : int {
 // context prefix.
 class LogListener {
  public:
-  virtual void OnLogMessage(LogLevel level, const char* context,
-                            const char* message) = 0;
+  virtual void OnLogMessage(LogLevel level, const char* context, const char* message) = 0;
 
  protected:
   ~LogListener() = default;
@@ -68,8 +64,7 @@ constexpr int kLogBufferSize = 4096;
 
 // Logs a message built from a printf-style format. Messages below the
 // threshold are not formatted at all.
-void LogPrintf(LogLevel level, const char* context, const char* format, ...)
-    QARN_PRINTF_FORMAT(3, 4);
+void LogPrintf(LogLevel level, const char* context, const char* format, ...) QARN_PRINTF_FORMAT(3, 4);
 
 // Logs a finished text; it is never read as a format.
 void LogMessage(LogLevel level, const char* context, const char* text);

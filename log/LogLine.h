@@ -22,15 +22,13 @@ struct LogTime {
 // terminator). This program's C library formats every message: a "%ls"
 // argument with a character it cannot narrow is cut before that character,
 // and the rest of the message follows.
-void FormatLogMessage(char (&message)[kLogBufferSize], const char* format,
-                      va_list args) QARN_PRINTF_FORMAT(2, 0);
+void FormatLogMessage(char (&message)[kLogBufferSize], const char* format, va_list args) QARN_PRINTF_FORMAT(2, 0);
 
 // Formats the line of `message` into the `size` bytes at `line`:
 // "(label)[hh:mm:ss.mmm] context: message" and LF, cut to fit (a cut line
 // loses its end, LF included). Levels outside the enum get the label
 // "???????". Returns the length of the line.
-std::size_t FormatLogLine(char* line, std::size_t size, LogLevel level,
-                          const LogTime& time, const char* context,
+std::size_t FormatLogLine(char* line, std::size_t size, LogLevel level, const LogTime& time, const char* context,
                           const char* message);
 
 }  // namespace Log

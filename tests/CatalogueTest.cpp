@@ -18,9 +18,9 @@ class CatalogueTest : public InstallationTest, public ::testing::WithParamInterf
 
 std::string Texts() {
   std::string all;
-  for (const HRESULT code : {QARN_S_ERROR_CAPTION, QARN_E_COMMAND_LINE, QARN_E_FTP_CONNECT, QARN_E_HTTP_CONNECT,
-                             QARN_E_HTTP_CONNECTION_LOST, QARN_E_UPDATE_FAILED, QARN_E_ALREADY_RUNNING, E_FAIL,
-                             QARN_E_REGION_BLOCKED}) {
+  for (const HRESULT code :
+       {QARN_S_ERROR_CAPTION, QARN_E_COMMAND_LINE, QARN_E_FTP_CONNECT, QARN_E_HTTP_CONNECT, QARN_E_HTTP_CONNECTION_LOST,
+        QARN_E_UPDATE_FAILED, QARN_E_ALREADY_RUNNING, E_FAIL, QARN_E_REGION_BLOCKED}) {
     const std::string* text = ErrorMessageMap::Instance().Find(code);
     all += (text ? *text : "missing") + "\n";
   }
@@ -37,13 +37,15 @@ TEST_P(CatalogueTest, HoldsTheTextsOfTheLocale) {
   EXPECT_EQ(Texts(), texts);
 }
 
-INSTANTIATE_TEST_SUITE_P(Locales, CatalogueTest, ::testing::Values(
-    Locale{"en_gb", "locale=en_gb", 0x217b833d72e3300dULL},
-    Locale{"fr_fr", " locale = fr_fr \n", 0xbc146b357994236bULL},
-    Locale{"es_es", "locale=es_es", 0xe628d46e468b2e42ULL}, Locale{"de_de", "locale=De_De", 0xea0b63934b69f4abULL},
-    Locale{"pl_pl", "locale=pl_pl", 0x988f73bea2a53316ULL},
-    Locale{"Other", "locale=fr_fr.utf8", 0xcaa50c857229aa88ULL}, Locale{"NoFile", nullptr, 0xcaa50c857229aa88ULL}),
-    kRowName);
+INSTANTIATE_TEST_SUITE_P(Locales, CatalogueTest,
+                         ::testing::Values(Locale{"en_gb", "locale=en_gb", 0x217b833d72e3300dULL},
+                                           Locale{"fr_fr", " locale = fr_fr \n", 0xbc146b357994236bULL},
+                                           Locale{"es_es", "locale=es_es", 0xe628d46e468b2e42ULL},
+                                           Locale{"de_de", "locale=De_De", 0xea0b63934b69f4abULL},
+                                           Locale{"pl_pl", "locale=pl_pl", 0x988f73bea2a53316ULL},
+                                           Locale{"Other", "locale=fr_fr.utf8", 0xcaa50c857229aa88ULL},
+                                           Locale{"NoFile", nullptr, 0xcaa50c857229aa88ULL}),
+                         kRowName);
 
 // The platform's conversion, failing at the given call (0: the first).
 int g_failingCall;
@@ -64,9 +66,10 @@ TEST(StringHelperTest, ConvertsToUtf8OrLeavesNothing) {
     EXPECT_FALSE(StringHelper::ConvertToMultiByte(L"abc", output));
     EXPECT_EQ(output, "");
   }
-  EXPECT_EQ(log.lines, (std::vector<std::string>{
-      "QARN::Common::StringHelper::ConvertToMultiByte: Failed to get size to convert to mb string: abc",
-      "QARN::Common::StringHelper::ConvertToMultiByte: Failed to convert to mb string[5]: abc"}));
+  EXPECT_EQ(log.lines,
+            (std::vector<std::string>{
+                "QARN::Common::StringHelper::ConvertToMultiByte: Failed to get size to convert to mb string: abc",
+                "QARN::Common::StringHelper::ConvertToMultiByte: Failed to convert to mb string[5]: abc"}));
 }
 
 }  // namespace QARN::Testing

@@ -11,8 +11,9 @@
 
 namespace QARN::Testing {
 
-constexpr char kFailed[] = "QARN::Log::Internal::LogGetLastError: A failure occurred while "
-                           "trying to get the last error message. (0x";
+constexpr char kFailed[] =
+    "QARN::Log::Internal::LogGetLastError: A failure occurred while "
+    "trying to get the last error message. (0x";
 
 // WinINet's answer for error 12003: the server's text, or a failure (setting the last error) as for a text too
 // long for the buffer.
@@ -53,8 +54,9 @@ TEST_F(LastErrorTest, SystemRuntimeAndCatalogueTexts) {
   EXPECT_EQ(Resolve(ERROR_BAD_EXE_FORMAT), E_FAIL);
   EXPECT_NE(text_.find("%1"), std::string::npos) << text_;  // inserts left alone
   EXPECT_EQ(Resolve(Common::QARN_E_HTTP_CONNECT), Common::QARN_E_HTTP_CONNECT);
-  EXPECT_EQ(text_, "Could not connect to the HTTP server.  Please check that your Internet "
-                   "connection is enabled and that your firewall is not blocking access.");
+  EXPECT_EQ(text_,
+            "Could not connect to the HTTP server.  Please check that your Internet "
+            "connection is enabled and that your firewall is not blocking access.");
   EXPECT_EQ(Resolve(0x2000abcd), E_FAIL);  // unknown
   EXPECT_EQ(log_.lines, std::vector<std::string>{kFailed + std::string("80004005)")});
   std::string text;
@@ -67,8 +69,16 @@ TEST_F(LastErrorTest, TableRowsHoldThePublishedTexts) {
   g_error = ERROR_INSUFFICIENT_BUFFER;
   const std::set<DWORD> quotedCodes = {6, 18, 234, 259, 12002, 12003, 12007, 12029, 12056, 12057};
   std::string quoted, all;
-  for (const auto& [from, to] : {std::pair{6, 6}, {18, 18}, {234, 234}, {259, 259}, {12001, 12034}, {12036, 12050},
-                                 {12052, 12057}, {12110, 12112}, {12130, 12138}, {12150, 12174}}) {
+  for (const auto& [from, to] : {std::pair{6, 6},
+                                 {18, 18},
+                                 {234, 234},
+                                 {259, 259},
+                                 {12001, 12034},
+                                 {12036, 12050},
+                                 {12052, 12057},
+                                 {12110, 12112},
+                                 {12130, 12138},
+                                 {12150, 12174}}) {
     for (DWORD code = from; code <= DWORD(to); ++code) {
       EXPECT_EQ(Resolve(code), E_FAIL);
       all += std::to_string(code) + "=" + text_ + "\n";
@@ -78,14 +88,16 @@ TEST_F(LastErrorTest, TableRowsHoldThePublishedTexts) {
   EXPECT_EQ(Digest(quoted), 0x59c0591ae8736ee0ULL) << quoted;
   EXPECT_EQ(Digest(all), 0xafbaf350432b307cULL) << all;
   EXPECT_EQ(Resolve(12038), E_FAIL);
-  EXPECT_NE(text_.find("incorrect\x97" "for example"), std::string::npos);
+  EXPECT_NE(text_.find("incorrect\x97"
+                       "for example"),
+            std::string::npos);
 }
 
 TEST_F(LastErrorTest, ExtendedErrorGivesTheServersText) {
-  for (const auto& [fetched, error, status, text] :
-       {std::tuple{TRUE, 0ul, E_FAIL, "first\r\nsecond"}, {TRUE, 5ul, E_FAIL, "first\r\nsecond"},
-        {TRUE, 0x80070005ul, HRESULT(0x80070005), "first\r\nsecond"},
-        {FALSE, 122ul, E_FAIL, "An extended error was returned"}}) {
+  for (const auto& [fetched, error, status, text] : {std::tuple{TRUE, 0ul, E_FAIL, "first\r\nsecond"},
+                                                     {TRUE, 5ul, E_FAIL, "first\r\nsecond"},
+                                                     {TRUE, 0x80070005ul, HRESULT(0x80070005), "first\r\nsecond"},
+                                                     {FALSE, 122ul, E_FAIL, "An extended error was returned"}}) {
     g_fetched = fetched;
     g_error = error;
     EXPECT_EQ(Resolve(12003), status);

@@ -95,8 +95,10 @@ TEST_P(LaunchDecisionTest, StartsTheChosenProgramInItsFolder) {
     const std::string text = row.values[i][0] == '~' ? place.path + (row.values[i] + 1) : row.values[i];
     values[i].emplace(kCurrentVersionKey, name, text == "-" ? std::nullopt : std::optional(text));
     if (text != "-") continue;
-    missing.push_back("QARN::Common::RegistryHelp::RegKeyValueString::RegKeyValueString: "
-                      "Failed to find registry value \"" + name + "\" (2).");
+    missing.push_back(
+        "QARN::Common::RegistryHelp::RegKeyValueString::RegKeyValueString: "
+        "Failed to find registry value \"" +
+        name + "\" (2).");
   }
   Install(folder, row.probes);
   const char* box = row.admin ? "Failed to launch zib.launcher.admin.exe" : kKernelBox;
@@ -104,8 +106,10 @@ TEST_P(LaunchDecisionTest, StartsTheChosenProgramInItsFolder) {
   const std::vector<std::string> record =
       row.admin ? std::vector<std::string>{"\"" + folder + "zib.launcher.admin.exe\"",
                                            folder.substr(0, folder.size() - 1), "1"}
-                : std::vector<std::string>{"\"" + kernelFolder + "qarn_user_kernel.exe\" updateandrun zib_launcher "
-                                           "ZiBLauncher.exe", folder + "QARN", "1"};
+                : std::vector<std::string>{"\"" + kernelFolder +
+                                               "qarn_user_kernel.exe\" updateandrun zib_launcher "
+                                               "ZiBLauncher.exe",
+                                           folder + "QARN", "1"};
   if (row.probes) {
     EXPECT_EQ(ProbeRecord(row.admin ? folder : kernelFolder), record);
   }
@@ -113,21 +117,25 @@ TEST_P(LaunchDecisionTest, StartsTheChosenProgramInItsFolder) {
   EXPECT_EQ(MigratorLeft(), row.admin);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, LaunchDecisionTest, ::testing::Values(
-    Decision{"Outside", nullptr, "Games\\Play\\", {"~Program Files", "~Program Files (x86)"}, false},
-    Decision{"UnderProgramFilesDir", nullptr, "Program Files (x86)\\Play\\", {"~Other", "~Program Files (x86)"}, true},
-    Decision{"PrefixWithoutSeparator", nullptr, "Program Files (x86)\\Play\\", {"~Program Files", ""}, true},
-    Decision{"CaseDiffers", nullptr, "program files\\Play\\", {"", "~Program Files"}, false},
-    Decision{"BothMissing", nullptr, "Program Files\\Play\\", {"-", "-"}, false},
-    Decision{"EqualToTheFolder", nullptr, "Play\\", {"", "~Play\\"}, true},
-    Decision{"OneByteLonger", nullptr, "Play\\", {"~Play\\x", ""}, false},
-    Decision{"AccentedFolder", nullptr, u8"Caf\u00e9\\", {"", ""}, false},
-    Decision{"KernelFailsToStart", nullptr, "Play\\", {"", ""}, false, false},
-    Decision{"AdminFailsToStart", nullptr, "Play\\", {"", "~Play"}, true, false},
-    // Windows' own folders and values, as the launcher, a 32-bit process, sees them.
-    Decision{"ProgramFilesX86", "C:\\Program Files (x86)\\", "Play\\", {}, true},
-    Decision{"ProgramW6432", "C:\\Program Files\\", "Play\\", {}, true},
-    Decision{"ProgramW6432Missing", "C:\\Program Files\\", "Play\\", {"-"}, false}), kRowName);
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LaunchDecisionTest,
+    ::testing::Values(
+        Decision{"Outside", nullptr, "Games\\Play\\", {"~Program Files", "~Program Files (x86)"}, false},
+        Decision{
+            "UnderProgramFilesDir", nullptr, "Program Files (x86)\\Play\\", {"~Other", "~Program Files (x86)"}, true},
+        Decision{"PrefixWithoutSeparator", nullptr, "Program Files (x86)\\Play\\", {"~Program Files", ""}, true},
+        Decision{"CaseDiffers", nullptr, "program files\\Play\\", {"", "~Program Files"}, false},
+        Decision{"BothMissing", nullptr, "Program Files\\Play\\", {"-", "-"}, false},
+        Decision{"EqualToTheFolder", nullptr, "Play\\", {"", "~Play\\"}, true},
+        Decision{"OneByteLonger", nullptr, "Play\\", {"~Play\\x", ""}, false},
+        Decision{"AccentedFolder", nullptr, u8"Caf\u00e9\\", {"", ""}, false},
+        Decision{"KernelFailsToStart", nullptr, "Play\\", {"", ""}, false, false},
+        Decision{"AdminFailsToStart", nullptr, "Play\\", {"", "~Play"}, true, false},
+        // Windows' own folders and values, as the launcher, a 32-bit process, sees them.
+        Decision{"ProgramFilesX86", "C:\\Program Files (x86)\\", "Play\\", {}, true},
+        Decision{"ProgramW6432", "C:\\Program Files\\", "Play\\", {}, true},
+        Decision{"ProgramW6432Missing", "C:\\Program Files\\", "Play\\", {"-"}, false}),
+    kRowName);
 
 // Module paths come from the platform with backslashes; the cut takes a slash, or no separator at all, all the same.
 TEST(LauncherFolderTest, EndsAtTheLastSeparator) {

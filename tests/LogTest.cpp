@@ -54,10 +54,12 @@ TEST_P(LogTest, LevelReachesItsSinksAndStaysCurrent) {
   EXPECT_EQ(listener_.lines.size(), *row.label != '\0' ? 1u : 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Levels, LogTest, ::testing::Values(
-    Sinks{"User", USER, "   USER", false}, Sinks{"Error", ERROR, "  ERROR", true}, Sinks{"Warning", WARNING, "", false},
-    Sinks{"Debug", DEBUG, "", false}, Sinks{"Verbose", VERBOSE, "", false}, Sinks{"Unknown", -1, R"(\?{7})", false}),
-    kRowName);
+INSTANTIATE_TEST_SUITE_P(Levels, LogTest,
+                         ::testing::Values(Sinks{"User", USER, "   USER", false},
+                                           Sinks{"Error", ERROR, "  ERROR", true}, Sinks{"Warning", WARNING, "", false},
+                                           Sinks{"Debug", DEBUG, "", false}, Sinks{"Verbose", VERBOSE, "", false},
+                                           Sinks{"Unknown", -1, R"(\?{7})", false}),
+                         kRowName);
 
 // Every sink's line, at a time chosen: 9:05:07.003 and the first hour of a day.
 TEST(LogLineTest, CarriesLabelTimeContextAndMessage) {
@@ -71,7 +73,7 @@ TEST(LogLineTest, CarriesLabelTimeContextAndMessage) {
 }
 
 TEST_F(LogTest, MessagesAreWrittenAsTheyCame) {
-  LogMessage(ERROR, "QARN::Test::Op", "%s%n");  // a text, never a format
+  LogMessage(ERROR, "QARN::Test::Op", "%s%n");               // a text, never a format
   LogPrintf(ERROR, "QARN::Test::Op", "a%lsb", L"x\u0416y");  // cut where it cannot be narrowed
   LogPrintf(ERROR, "QARN::Test::Op", "%s", std::string(5000, 'm').c_str());
   EXPECT_EQ(listener_.lines, (std::vector<std::string>{"QARN::Test::Op: %s%n", "QARN::Test::Op: axb",

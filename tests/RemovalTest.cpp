@@ -14,9 +14,9 @@ struct Removal {
   DWORD attributes;  // of the migrator, if there is one
   int release;       // the pause in which its owner lets it go (0: the owner never holds it)
   bool ownerDeletes;
-  size_t lines;      // logged, two for each failed attempt
-  DWORD pausedMs;    // how long the user waits
-  DWORD left;        // the attributes of what is left
+  size_t lines;    // logged, two for each failed attempt
+  DWORD pausedMs;  // how long the user waits
+  DWORD left;      // the attributes of what is left
 };
 
 Common::UniqueHandle g_held;
@@ -30,7 +30,10 @@ void WINAPI Pause(DWORD ms) {
 
 class RemovalTest : public InstallationTest, public ::testing::WithParamInterface<Removal> {
  protected:
-  RemovalTest() { fs::current_path(Native(root_.path)); Common::PlatformHooks::sleep = &Pause; }
+  RemovalTest() {
+    fs::current_path(Native(root_.path));
+    Common::PlatformHooks::sleep = &Pause;
+  }
   ~RemovalTest() override { fs::current_path(fs::temp_directory_path()); }  // so the folder can go
 };
 
@@ -50,13 +53,16 @@ TEST_P(RemovalTest, RemovesTheMigratorOrGivesUp) {
 }
 
 constexpr DWORD kGone = INVALID_FILE_ATTRIBUTES, kHiddenArchive = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE;
-INSTANTIATE_TEST_SUITE_P(Migrators, RemovalTest, ::testing::Values(
-    Removal{"Absent", kGone, 0, false, 0, 0, kGone},
-    Removal{"Removable", FILE_ATTRIBUTE_NORMAL, 0, false, 0, 0, kGone},
-    Removal{"ReadOnly", FILE_ATTRIBUTE_READONLY, 0, false, 1, 0, kGone},  // cleared between two deletions
-    Removal{"HeldThroughout", FILE_ATTRIBUTE_READONLY | kHiddenArchive, 11, false, 20, 50000, kHiddenArchive},
-    Removal{"ReleasedInTheSecondPause", FILE_ATTRIBUTE_NORMAL, 2, false, 4, 10000, kGone},
-    Removal{"RemovedByItsOwner", FILE_ATTRIBUTE_NORMAL, 1, true, 2, 5000, kGone}), kRowName);
+INSTANTIATE_TEST_SUITE_P(
+    Migrators, RemovalTest,
+    ::testing::Values(
+        Removal{"Absent", kGone, 0, false, 0, 0, kGone},
+        Removal{"Removable", FILE_ATTRIBUTE_NORMAL, 0, false, 0, 0, kGone},
+        Removal{"ReadOnly", FILE_ATTRIBUTE_READONLY, 0, false, 1, 0, kGone},  // cleared between two deletions
+        Removal{"HeldThroughout", FILE_ATTRIBUTE_READONLY | kHiddenArchive, 11, false, 20, 50000, kHiddenArchive},
+        Removal{"ReleasedInTheSecondPause", FILE_ATTRIBUTE_NORMAL, 2, false, 4, 10000, kGone},
+        Removal{"RemovedByItsOwner", FILE_ATTRIBUTE_NORMAL, 1, true, 2, 5000, kGone}),
+    kRowName);
 
 TEST_F(RemovalTest, PathNamingNothingFailsTwiceAndSaysSo) {
   EXPECT_LT(Common::LocalFileSystem::DeleteFileA("none"), 0);

@@ -25,22 +25,23 @@ TEST_P(SettingsTest, ReadsTheSetting) {
                                           : std::vector<std::string>{});
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, SettingsTest, ::testing::Values(
-    Setting{"Blanks", "  key  =  value  \n", "key", "value"},
-    Setting{"TabsAndCrLf", "\t\vkey\f=\tvalue \t\r\nx=1\r\n", "key", "value"},
-    Setting{"EmptyValue", "key=\nkey2=x", "key", ""},
-    Setting{"EmptyKey", "=value", "", "value"},
-    Setting{"EqualsInValue", "a=b=c", "a", "b=c"},
-    Setting{"NoLineEndComment", "key = value # note", "key", "value # note"},
-    Setting{"SlashInside", "dir/name=/tmp", "dir/name", "/tmp"},
-    Setting{"ColonComment", ":a=1", ":a", ""}, Setting{"SemicolonComment", ";a=1", ";a", ""},
-    Setting{"SlashesComment", "//a=1", "//a", ""}, Setting{"IndentedHashComment", "   # a=1", "# a", ""},
-    Setting{"Invalid", " justakey \nk=v", "k", "v", "Skipping invalid line in launcher config file: justakey"},
-    Setting{"LastWins", "k=1\nK=3\nk=2", "k", "2"},
-    Setting{"CaseSensitive", "Key=1\nkey=2", "Key", "1"},
-    Setting{"ByteOrderMark", "\xEF\xBB\xBFlocale=en\n", "locale", ""},
-    Setting{"NulAndHighBytes", std::string("k\0x=\xA0v\xFF\n", 8), std::string("k\0x", 3), "\xA0v\xFF"},
-    Setting{"MiBLine", "k=" + std::string(1 << 20, 'v'), "k", std::string(1 << 20, 'v')}), kRowName);
+INSTANTIATE_TEST_SUITE_P(
+    Files, SettingsTest,
+    ::testing::Values(
+        Setting{"Blanks", "  key  =  value  \n", "key", "value"},
+        Setting{"TabsAndCrLf", "\t\vkey\f=\tvalue \t\r\nx=1\r\n", "key", "value"},
+        Setting{"EmptyValue", "key=\nkey2=x", "key", ""}, Setting{"EmptyKey", "=value", "", "value"},
+        Setting{"EqualsInValue", "a=b=c", "a", "b=c"},
+        Setting{"NoLineEndComment", "key = value # note", "key", "value # note"},
+        Setting{"SlashInside", "dir/name=/tmp", "dir/name", "/tmp"}, Setting{"ColonComment", ":a=1", ":a", ""},
+        Setting{"SemicolonComment", ";a=1", ";a", ""}, Setting{"SlashesComment", "//a=1", "//a", ""},
+        Setting{"IndentedHashComment", "   # a=1", "# a", ""},
+        Setting{"Invalid", " justakey \nk=v", "k", "v", "Skipping invalid line in launcher config file: justakey"},
+        Setting{"LastWins", "k=1\nK=3\nk=2", "k", "2"}, Setting{"CaseSensitive", "Key=1\nkey=2", "Key", "1"},
+        Setting{"ByteOrderMark", "\xEF\xBB\xBFlocale=en\n", "locale", ""},
+        Setting{"NulAndHighBytes", std::string("k\0x=\xA0v\xFF\n", 8), std::string("k\0x", 3), "\xA0v\xFF"},
+        Setting{"MiBLine", "k=" + std::string(1 << 20, 'v'), "k", std::string(1 << 20, 'v')}),
+    kRowName);
 
 TEST_F(SettingsTest, LargeFileIsReadWholeAndReloadsNeverRemove) {
   std::string bytes;

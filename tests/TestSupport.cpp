@@ -5,11 +5,12 @@
 //   "probe-record.txt" beside itself, whole, by a rename;
 // - with "--resolve-extended-error [--load-plainly]", it resolves WinINet's
 //   extended error as the launcher would (see the planted-DLL test).
+#include "tests/TestSupport.h"
+
 #include <cstdio>
 #include <cstring>
 
 #include "log/LastError.h"
-#include "tests/TestSupport.h"
 
 int main(int argc, char** argv) {
   namespace fs = std::filesystem;

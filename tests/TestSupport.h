@@ -54,7 +54,11 @@ inline bool Exists(const std::string& path) { return fs::exists(Native(path)); }
 // Splits at LF, dropping CRs (Wine writes CR LF) and a last empty piece.
 inline std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines(1);
-  for (const char c : text) if (c == '\n') lines.emplace_back(); else if (c != '\r') lines.back() += c;
+  for (const char c : text)
+    if (c == '\n')
+      lines.emplace_back();
+    else if (c != '\r')
+      lines.back() += c;
   if (lines.back().empty()) lines.pop_back();
   return lines;
 }
@@ -68,7 +72,9 @@ inline unsigned long long Digest(const std::string& bytes) {
 
 // A table's rows are named by their `name`, in test names and messages.
 template <typename Row>
-auto operator<<(std::ostream& out, const Row& row) -> decltype(out << row.name) { return out << row.name; }
+auto operator<<(std::ostream& out, const Row& row) -> decltype(out << row.name) {
+  return out << row.name;
+}
 inline constexpr auto kRowName = [](const auto& info) { return std::string(info.param.name); };
 
 // A new, empty folder (under the temporary folder unless told otherwise),
@@ -108,7 +114,9 @@ class RegistryValue {
   void Set(const std::optional<std::string>& data, DWORD type) {
     if (!data) return static_cast<void>(::RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, key_.c_str(), name_.c_str()));
     EXPECT_EQ(::RegSetKeyValueA(HKEY_LOCAL_MACHINE, key_.c_str(), name_.c_str(), type, data->data(),
-                                static_cast<DWORD>(data->size())), ERROR_SUCCESS) << key_ << "\\" << name_;
+                                static_cast<DWORD>(data->size())),
+              ERROR_SUCCESS)
+        << key_ << "\\" << name_;
   }
 
   std::string key_, name_;

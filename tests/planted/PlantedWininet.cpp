@@ -4,8 +4,7 @@
 
 #include <cstring>
 
-extern "C" __declspec(dllexport) BOOL WINAPI
-InternetGetLastResponseInfoA(LPDWORD error, LPSTR buffer, LPDWORD length) {
+extern "C" __declspec(dllexport) BOOL WINAPI InternetGetLastResponseInfoA(LPDWORD error, LPSTR buffer, LPDWORD length) {
   *error = 0;
   *length = 16;
   std::memcpy(buffer, "planted response", 17);
