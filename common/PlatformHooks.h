@@ -1,7 +1,6 @@
-// The platform calls that tests replace, and only these: a failing
-// conversion and a WinINet response text cannot be provoked on purpose, and
-// the pauses between removal attempts would cost the tests minutes. The
-// program itself never changes them.
+// The platform calls that tests replace, and only these: a WinINet response
+// text cannot be provoked on purpose, and the pauses between removal attempts
+// would cost the tests minutes. The program itself never changes them.
 #pragma once
 
 #include <windows.h>
@@ -13,9 +12,22 @@ using InternetGetLastResponseInfoFunction = BOOL(WINAPI*)(LPDWORD error, LPSTR b
 
 struct PlatformHooks {
   static inline decltype(&::Sleep) sleep = &::Sleep;
-  static inline decltype(&::WideCharToMultiByte) wideCharToMultiByte = &::WideCharToMultiByte;
   // Null: WinINet's own function, loaded from the system folder on first use.
   static inline InternetGetLastResponseInfoFunction internetGetLastResponseInfo = nullptr;
+};
+
+// Replaces one hook while it lives, then puts back what was there.
+template <typename Function>
+class ScopedHook {
+ public:
+  ScopedHook(Function& hook, Function replacement) : hook_(hook), previous_(hook) { hook_ = replacement; }
+  ~ScopedHook() { hook_ = previous_; }
+  ScopedHook(const ScopedHook&) = delete;
+  ScopedHook& operator=(const ScopedHook&) = delete;
+
+ private:
+  Function& hook_;
+  const Function previous_;
 };
 
 }  // namespace Common

@@ -3,8 +3,6 @@
 #include <share.h>
 
 #include <cstdio>
-#include <new>
-#include <stdexcept>
 
 #include "common/LineSplitter.h"
 #include "common/RegKeyValueString.h"
@@ -23,17 +21,22 @@ constexpr const char kContext[] = "QARN::Common::SettingsFile::SettingsFile::Loa
 // Settings files are small: one block usually holds a whole one.
 constexpr std::size_t kReadBlockSize = std::size_t{64} * 1024;
 
-// Calls `onLine` for each line of `file` (see LineSplitter). Stops at end of
-// file or at a read error.
+// Calls `onLine` for each line of `file` (see LineSplitter) until end of file
+// or a read error. False when the file goes on past kMaxSettingsFileBytes:
+// reading stops there, and a line cut by the limit is dropped.
 template <typename OnLine>
-void ForEachLine(std::FILE* file, OnLine onLine) {
+bool ForEachLine(std::FILE* file, OnLine onLine) {
   char block[kReadBlockSize];
   LineSplitter lines;
+  std::size_t total = 0;
   std::size_t read;
   while ((read = std::fread(block, 1, sizeof block, file)) > 0) {
+    total += read;
+    if (total > kMaxSettingsFileBytes) return false;
     lines.Feed(block, read, onLine);
   }
   lines.Finish(onLine);
+  return true;
 }
 
 }  // namespace
@@ -55,15 +58,11 @@ HRESULT SettingsFile::Load() {
     }
     return status;
   }
-  // A file too big to hold (one endless line, say) is a file that cannot be
-  // read: the settings read so far stay, and the caller goes on without the
-  // rest.
-  try {
-    ForEachLine(file.Get(), [this](std::string& line) { AddLine(line); });
-  } catch (const std::bad_alloc&) {
-    return ReportTooBigToHold();
-  } catch (const std::length_error&) {
-    return ReportTooBigToHold();
+  // What lies past the limit is treated as unreadable: the settings read so
+  // far stay, and the caller goes on with them.
+  if (!ForEachLine(file.Get(), [this](std::string& line) { AddLine(line); })) {
+    Log::LogPrintf(Log::ERROR, kContext, "Settings file \"%s\" is larger than %u MiB; the rest of it is ignored.",
+                   filePath.c_str(), static_cast<unsigned>(kMaxSettingsFileBytes >> 20));
   }
   return S_OK;
 }
@@ -71,14 +70,6 @@ HRESULT SettingsFile::Load() {
 std::string SettingsFile::GetValue(const std::string& key) const {
   const auto found = settings.find(key);
   return found == settings.end() ? std::string() : found->second;
-}
-
-HRESULT SettingsFile::ReportTooBigToHold() const {
-  Log::LogPrintf(Log::ERROR, kContext,
-                 "Failed to read settings file \"%s\": it does not fit in "
-                 "memory.",
-                 filePath.c_str());
-  return E_OUTOFMEMORY;
 }
 
 void SettingsFile::ResolvePath() {

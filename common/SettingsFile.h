@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <string>
 
 #include "common/SettingsLine.h"
@@ -11,6 +12,10 @@
 namespace QARN {
 namespace Common {
 namespace SettingsFile {
+
+// Far above any real settings file (a few lines), and low enough to bound
+// what a load holds (docs/performance.md has the peak of a launcher run).
+constexpr std::size_t kMaxSettingsFileBytes = std::size_t{16} << 20;
 
 // Lines end at LF (CR LF too). Each line is trimmed of whitespace; empty
 // lines and lines starting with one of ":;/#" are skipped; any other line is
@@ -25,9 +30,10 @@ class SettingsFile {
 
   // Reads the file into the settings, adding and replacing keys but never
   // removing any. The path is resolved on the first load only. Returns 0 when
-  // the file could be opened and held, whatever its lines held; otherwise a
-  // negative status, logged: the failure to open it, or E_OUTOFMEMORY for a
-  // file too big to hold (the settings read before it stay).
+  // the file could be opened, whatever its lines held; otherwise the negative
+  // status of the failure to open it, logged. Only the first
+  // kMaxSettingsFileBytes are read: the rest of a larger file is logged and
+  // ignored, so what a load holds stays bounded.
   [[nodiscard]] HRESULT Load();
 
   // The value stored under exactly `key` (not trimmed, case-sensitive); empty
@@ -36,7 +42,6 @@ class SettingsFile {
 
  private:
   void ResolvePath();
-  HRESULT ReportTooBigToHold() const;
   void AddLine(std::string& line);
 
   Settings settings;

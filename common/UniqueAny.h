@@ -3,18 +3,18 @@
 // exactly once, when its owner goes, is reset or is moved from.
 #pragma once
 
-#include <cstdio>
-
-#ifdef _WIN32
 #include <windows.h>
-#endif
+
+#include <cstdint>
+#include <cstdio>
 
 namespace QARN {
 namespace Common {
 
-// Owns a `T` that `Close` releases; T{} (null) means "owns nothing". The
+// Owns a `T` that `Close` releases. `Invalid` is the value that owns nothing:
+// null for most, -1 (INVALID_HANDLE_VALUE) for what CreateFile returns. The
 // result of `Close` is ignored: nothing is lost when releasing fails.
-template <typename T, auto Close>
+template <typename T, auto Close, std::intptr_t Invalid = 0>
 class UniqueAny {
  public:
   UniqueAny() = default;
@@ -29,7 +29,7 @@ class UniqueAny {
   UniqueAny& operator=(const UniqueAny&) = delete;
 
   T Get() const { return value_; }
-  explicit operator bool() const { return value_ != T{}; }
+  explicit operator bool() const { return value_ != InvalidValue(); }
 
   // Releases what is owned and hands out the slot for a platform call that
   // returns a new resource through a pointer.
@@ -41,26 +41,26 @@ class UniqueAny {
   // Gives up ownership without releasing.
   T Release() {
     const T value = value_;
-    value_ = T{};
+    value_ = InvalidValue();
     return value;
   }
 
-  void Reset(T value = T{}) {
-    if (value_ != T{}) static_cast<void>(Close(value_));
+  void Reset(T value = InvalidValue()) {
+    if (value_ != InvalidValue()) static_cast<void>(Close(value_));
     value_ = value;
   }
 
  private:
-  T value_{};
+  static T InvalidValue() { return reinterpret_cast<T>(Invalid); }
+
+  T value_ = InvalidValue();
 };
 
 using UniqueStream = UniqueAny<std::FILE*, &::fclose>;
-// The host build of the platform-free parts (the fuzzer) has no Windows.
-#ifdef _WIN32
 using UniqueRegKey = UniqueAny<HKEY, &::RegCloseKey>;
 using UniqueHandle = UniqueAny<HANDLE, &::CloseHandle>;
+using UniqueFileHandle = UniqueAny<HANDLE, &::CloseHandle, -1>;
 using UniqueLocalMemory = UniqueAny<HLOCAL, &::LocalFree>;
-#endif
 
 }  // namespace Common
 }  // namespace QARN

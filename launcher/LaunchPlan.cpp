@@ -5,9 +5,9 @@
 namespace QARN {
 namespace Launcher {
 
-std::string LauncherFolder(const std::string& modulePath) {
-  const std::size_t lastSeparator = modulePath.find_last_of("\\/");
-  if (lastSeparator == std::string::npos) return modulePath;
+std::wstring_view LauncherFolder(std::wstring_view modulePath) {
+  const std::size_t lastSeparator = modulePath.find_last_of(L"\\/");
+  if (lastSeparator == std::wstring_view::npos) return modulePath;
   return modulePath.substr(0, lastSeparator + 1);
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace QARN {
 namespace Launcher {
@@ -22,7 +23,7 @@ struct LaunchPlan {
 
 // The module path cut just after its last '\' or '/', which stays; the whole
 // path when it has no separator.
-std::string LauncherFolder(const std::string& modulePath);
+std::wstring_view LauncherFolder(std::wstring_view modulePath);
 
 // True when `programFilesFolder` is not empty and is a byte prefix of
 // `launcherFolder`: case-sensitive, '/' and '\' distinct, and no separator

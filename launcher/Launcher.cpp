@@ -35,51 +35,68 @@ bool CopyWhole(const std::string& text, char (&buffer)[Size]) {
   return true;
 }
 
-void LogUnreadablePath(DWORD length, DWORD error) {
-  Log::LogPrintf(Log::ERROR, kContext, "Cannot get the launcher's own path (length %lu, error %lu).",
-                 static_cast<unsigned long>(length), static_cast<unsigned long>(error));
-}
+// The longest path the platform gives a module: fetched whole, a path too long
+// for the launcher can still be quoted in its refusal.
+constexpr DWORD kLongestModulePath = 32768;
 
-// True when the ANSI code page spells every character of `wide` as itself
-// and the result is `narrow`: no best-fit look-alike, no default character.
-bool SpellsExactly(std::wstring_view wide, std::string_view narrow) {
-  // A UTF-8 code page spells everything and allows no default-character
-  // report; a double-byte one needs up to two bytes a character.
-  const bool utf8 = ::GetACP() == CP_UTF8;
-  char converted[2 * kModulePathSize];
+// The ANSI code page's own spelling of `wide` into `narrow`; false, with
+// `narrow` untouched, when a character has none: a best-fit look-alike ("P"
+// for a fullwidth "P") or a default character would name another folder, or none.
+bool SpellExactly(std::wstring_view wide, std::string* narrow) {
+  // A UTF-8 code page spells everything but a lone surrogate and allows no
+  // default-character report. Four bytes a character hold any folder the
+  // launcher handles; a longer text fails to convert, which refuses it too.
+  const UINT codePage = ::GetACP();
+  const bool utf8 = codePage == CP_UTF8;
+  char spelt[4 * kModulePathSize];
   BOOL usedDefault = FALSE;
-  const int size = ::WideCharToMultiByte(CP_ACP, utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS, wide.data(),
-                                         static_cast<int>(wide.size()), converted, sizeof converted, nullptr,
-                                         utf8 ? nullptr : &usedDefault);
-  return size > 0 && !usedDefault && std::string_view(converted, static_cast<std::size_t>(size)) == narrow;
+  const int size =
+      ::WideCharToMultiByte(codePage, utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS, wide.data(),
+                            static_cast<int>(wide.size()), spelt, sizeof spelt, nullptr, utf8 ? nullptr : &usedDefault);
+  if (size <= 0 || usedDefault) return false;
+  narrow->assign(spelt, static_cast<std::size_t>(size));
+  return true;
 }
 
-// The full path of the running program, as the ANSI calls are given it.
-// False, logged, when the platform cannot give it, cuts it at the buffer, or
-// cannot spell it in the ANSI code page: the ANSI path then names another
-// folder (a look-alike "Play" for "Ｐlay") or none ("????"), and nothing may
-// be started from there.
-bool FetchModulePath(std::string* modulePath) {
-  char narrow[kModulePathSize];
-  const DWORD length = ::GetModuleFileNameA(nullptr, narrow, kModulePathSize);
-  if (length == 0 || length >= kModulePathSize) {
-    LogUnreadablePath(length, ::GetLastError());
+// `path` for a log line: each character the ANSI code page cannot spell as
+// itself becomes '?', so the line never names a look-alike folder.
+std::string QuoteInAnsi(std::wstring_view path) {
+  std::string quoted, character;
+  std::size_t length = 1;
+  for (std::size_t at = 0; at < path.size(); at += length) {
+    length = IS_SURROGATE_PAIR(path[at], at + 1 < path.size() ? path[at + 1] : L'\0') ? 2 : 1;
+    quoted += SpellExactly(path.substr(at, length), &character) ? character : "?";
+  }
+  return quoted;
+}
+
+// The launcher's folder as the ANSI calls must be given it: the wide module
+// path cut after its last separator (in UTF-16 no character hides a '\\'
+// byte, as double-byte ones do in code pages 932, 936 and 950), spelt exactly
+// in the ANSI code page. The file name is not looked at. False, logged, when
+// the platform cannot give the path, when it is longer than the launcher
+// handles, or when the folder has no exact spelling: nothing may be started
+// from a folder it cannot name.
+bool FindLauncherFolder(std::string* folder) {
+  std::wstring path(kLongestModulePath, L'\0');
+  const DWORD length = ::GetModuleFileNameW(nullptr, &path[0], kLongestModulePath);
+  if (length == 0 || length >= kLongestModulePath) {
+    Log::LogPrintf(Log::ERROR, kContext, "Cannot get the launcher's own path (error %lu).",
+                   static_cast<unsigned long>(::GetLastError()));
     return false;
   }
-  wchar_t wide[kModulePathSize];
-  const DWORD wideLength = ::GetModuleFileNameW(nullptr, wide, kModulePathSize);
-  if (wideLength == 0 || wideLength >= kModulePathSize) {
-    LogUnreadablePath(wideLength, ::GetLastError());
+  path.resize(length);
+  if (length >= kModulePathSize) {
+    Log::LogPrintf(Log::ERROR, kContext, "The launcher's own path \"%s\" is too long: %lu characters, %lu at most.",
+                   QuoteInAnsi(path).c_str(), static_cast<unsigned long>(length),
+                   static_cast<unsigned long>(kModulePathSize - 1));
     return false;
   }
-  if (!SpellsExactly(std::wstring_view(wide, wideLength), std::string_view(narrow, length))) {
-    Log::LogPrintf(Log::ERROR, kContext,
-                   "The launcher's own path \"%s\" cannot be spelt in the "
-                   "ANSI code page.",
-                   narrow);
+  if (!SpellExactly(LauncherFolder(path), folder)) {
+    Log::LogPrintf(Log::ERROR, kContext, "The launcher's own path \"%s\" cannot be spelt in the ANSI code page.",
+                   QuoteInAnsi(path).c_str());
     return false;
   }
-  modulePath->assign(narrow, length);
   return true;
 }
 
@@ -131,14 +148,14 @@ void ShowFailure(const char* message) {
 }  // namespace
 
 int RunLauncher() {
-  std::string modulePath;
-  if (!FetchModulePath(&modulePath)) {
+  std::string launcherFolder;
+  if (!FindLauncherFolder(&launcherFolder)) {
     ShowFailure("Failed to launch: the launcher's own path could not be read.");
     return 0;
   }
   const std::string programW6432Dir = ReadCurrentVersionValue("ProgramW6432Dir");
   const std::string programFilesDir = ReadCurrentVersionValue("ProgramFilesDir");
-  const LaunchPlan plan = PlanLaunch(LauncherFolder(modulePath), programW6432Dir, programFilesDir);
+  const LaunchPlan plan = PlanLaunch(launcherFolder, programW6432Dir, programFilesDir);
   if (!Start(plan)) ShowFailure(plan.failureMessage);
   // The kernel may have failed to start, but a leftover migrator is removed
   // all the same, once the user has dismissed the failure.

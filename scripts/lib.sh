@@ -5,7 +5,11 @@ QARN_BUILD=${QARN_BUILD:-$QARN_ROOT/build}
 
 qarn_packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   binutils-mingw-w64-i686 libboost-dev googletest cmake make wine64
-  wine32:i386 xvfb xauth)
+  wine32:i386 xvfb xauth locales)
+
+# The Unix locales under which Wine runs programs with the ANSI code pages of
+# players' machines, each with the code page it gives.
+qarn_code_pages=(C.UTF-8:1252 ja_JP.UTF-8:932 zh_CN.UTF-8:936 hi_IN.UTF-8:65001)
 
 # Installs the Debian packages that are missing, 32-bit Wine included (it
 # runs the shipped 32-bit program in a 64-bit prefix). The package lists are
@@ -32,6 +36,17 @@ qarn_install_packages() {
   missing=("${missing[@]/#wine64/wine64=$wine_version}")
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq \
     --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# Makes the locales of qarn_code_pages that the machine lacks.
+qarn_make_locales() {
+  local page locale sudo=
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  for page in "${qarn_code_pages[@]}"; do
+    locale=${page%:*}
+    locale -a | grep -qix "${locale/UTF-8/utf8}" ||
+      $sudo localedef -i "${locale%.*}" -f UTF-8 "$locale"
+  done
 }
 
 # The architecture the tests and the demo run: the shipped i686 program,
@@ -100,14 +115,30 @@ qarn_stop_wine() {
 
 # Runs the Wine suite of ARCH's build (further arguments go to ctest) in a
 # persistent server, and checks that there is one test entry for each test.
+# Then runs the launch tests again under each other ANSI code page, after
+# checking that Wine gives that code page indeed.
 qarn_run_suite() {
-  local arch=$1 listed entries
+  local arch=$1 listed entries page
   shift
   qarn_start_wine
   cd "$QARN_BUILD/$arch"
-  ctest -j1 --timeout 90 --output-on-failure "$@" || return 1
+  qarn_in_code_page "${qarn_code_pages[0]}" ctest -j1 --timeout 90 --output-on-failure "$@" || return 1
   listed=$(/usr/lib/wine/wine64 bin/qarn_tests.exe --gtest_list_tests </dev/null 2>/dev/null | grep -c '^  ')
   entries=$(ctest -N | sed -n 's/^Total Tests: //p')
   [ "$listed" = "$entries" ] || { echo "FAIL: $listed tests, but $entries test entries"; return 1; }
   echo "$entries test entries, one for each of the $listed tests; each must run its test"
+  for page in "${qarn_code_pages[@]:1}"; do
+    qarn_in_code_page "$page" ctest -j1 --timeout 90 --output-on-failure -R Launch "$@" || return 1
+  done
+}
+
+# Runs a command with LOCALE:CODE_PAGE's locale, once Wine has shown that a
+# program there runs with that ANSI code page.
+qarn_in_code_page() {
+  local locale=${1%:*} expected=${1#*:} actual
+  shift
+  actual=$(LC_ALL=$locale /usr/lib/wine/wine64 bin/qarn_tests.exe --code-page </dev/null 2>/dev/null | tr -d '\r')
+  echo "ANSI code page $actual under $locale"
+  [ "$actual" = "$expected" ] || { echo "FAIL: Wine gives code page $actual under $locale, not $expected"; return 1; }
+  LC_ALL=$locale "$@"
 }

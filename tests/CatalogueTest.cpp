@@ -1,7 +1,6 @@
 // The catalogue of localized texts, in the locale that "locale.cfg" names, and the conversion it stores its texts
 // with.
 #include "common/ErrorMessageMap.h"
-#include "common/PlatformHooks.h"
 #include "common/StringHelper.h"
 #include "tests/TestSupport.h"
 
@@ -47,29 +46,23 @@ INSTANTIATE_TEST_SUITE_P(Locales, CatalogueTest,
                                            Locale{"NoFile", nullptr, 0xcaa50c857229aa88ULL}),
                          kRowName);
 
-// The platform's conversion, failing at the given call (0: the first).
-int g_failingCall;
-int WINAPI Conversion(UINT page, DWORD flags, LPCWCH in, int inSize, LPSTR out, int outSize, LPCCH, LPBOOL) {
-  return g_failingCall-- == 0 ? 0 : ::WideCharToMultiByte(page, flags, in, inSize, out, outSize, nullptr, nullptr);
+// A locale read before the limit of what a settings file may hold stays.
+TEST_F(CatalogueTest, LocaleBeforeTheSizeLimitStays) {
+  WriteFile(root_.path + "system\\locale.cfg", "locale=fr_fr\n");
+  fs::resize_file(Native(root_.path + "system\\locale.cfg"), (16 << 20) + 1);
+  EXPECT_EQ(Digest(Texts()), 0xbc146b357994236bULL);
+  EXPECT_EQ(log_.lines, std::vector<std::string>(2, "QARN::Common::SettingsFile::SettingsFile::Load: Settings file \"" +
+                                                        root_.path +
+                                                        "/system/locale.cfg\" is larger than 16 MiB; the "
+                                                        "rest of it is ignored."));
 }
 
-TEST(StringHelperTest, ConvertsToUtf8OrLeavesNothing) {
+TEST(StringHelperTest, ConvertsToUtf8UpToTheFirstNull) {
   std::string output = "old";
   EXPECT_TRUE(StringHelper::ConvertToMultiByte(L"", output));
   EXPECT_EQ(output, "");
   EXPECT_TRUE(StringHelper::ConvertToMultiByte(std::wstring(L"abc\u00e9\0d", 6), output));
   EXPECT_EQ(output, "abc\xC3\xA9");
-  PlatformHooks::wideCharToMultiByte = &Conversion;
-  const LogRecorder log;
-  for (const int call : {0, 1}) {
-    g_failingCall = call;
-    EXPECT_FALSE(StringHelper::ConvertToMultiByte(L"abc", output));
-    EXPECT_EQ(output, "");
-  }
-  EXPECT_EQ(log.lines,
-            (std::vector<std::string>{
-                "QARN::Common::StringHelper::ConvertToMultiByte: Failed to get size to convert to mb string: abc",
-                "QARN::Common::StringHelper::ConvertToMultiByte: Failed to convert to mb string[5]: abc"}));
 }
 
 }  // namespace QARN::Testing

@@ -1,7 +1,6 @@
 // The shipped launcher, run from installations whose two programs are probes, with a leftover migrator in its
 // current directory and another, which must stay, in its own folder.
 #include <algorithm>
-#include <regex>
 
 #include "launcher/LaunchPlan.h"
 #include "tests/TestSupport.h"
@@ -39,26 +38,39 @@ class LaunchTest : public ::testing::Test {
     return messages;
   }
 
+  // A visible dialog of the process (message boxes have that class too); null when there is none yet.
+  static HWND FindBox(DWORD pid) {
+    for (HWND window = nullptr; (window = ::FindWindowExW(nullptr, window, L"#32770", nullptr)) != nullptr;) {
+      DWORD owner = 0;
+      ::GetWindowThreadProcessId(window, &owner);
+      if (owner == pid && ::IsWindowVisible(window)) return window;
+    }
+    return nullptr;
+  }
+
   // Checks the box's caption, text and buttons, and that the migrator is still there while it shows; presses OK.
   void ReadAndDismissBox(DWORD pid, const std::string& text) {
-    HWND box = nullptr;
-    for (int wait = 0; wait < 500 && !box; ++wait, ::Sleep(20)) {
-      // Dialogs, message boxes too, have this class.
-      for (HWND window = nullptr; !box && (window = ::FindWindowExW(nullptr, window, L"#32770", nullptr));) {
-        DWORD owner = 0;
-        ::GetWindowThreadProcessId(window, &owner);
-        if (owner == pid && ::IsWindowVisible(window)) box = window;
-      }
+    HWND box = FindBox(pid);
+    for (int wait = 0; wait < 500 && !box; ++wait) {
+      ::Sleep(20);
+      box = FindBox(pid);
     }
     ASSERT_TRUE(box) << "no message box saying " << text;
     std::vector<std::string> shown;
     for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-      const std::string what = ::SendMessageW(child, STM_GETICON, 0, 0) ? "icon" : Text(child);
-      if (::IsWindowVisible(child) && !what.empty()) shown.push_back(Text(child, true) + ":" + what);
+      const std::string kind = Text(child, true);
+      // A button by its identifier: its text is in the user's language.
+      const std::string what = ::SendMessageW(child, STM_GETICON, 0, 0) ? "icon"
+                               : kind == "Button"                       ? std::to_string(::GetDlgCtrlID(child))
+                                                                        : Text(child);
+      if (::IsWindowVisible(child) && !what.empty()) shown.push_back(kind + ":" + what);
     }
     std::sort(shown.begin(), shown.end());
-    EXPECT_EQ(shown, (std::vector<std::string>{"Button:OK", "Static:" + text}));
-    EXPECT_EQ(Text(box), "Error");  // the platform's own caption
+    EXPECT_EQ(shown, (std::vector<std::string>{"Button:" + std::to_string(IDOK), "Static:" + text}));
+    // The platform's own caption, "Error" in the user's language: user32's string 2.
+    wchar_t caption[64] = {};
+    ::LoadStringW(::GetModuleHandleW(L"user32.dll"), 2, caption, 64);
+    EXPECT_EQ(Text(box), fs::path(caption).u8string());
     EXPECT_TRUE(MigratorLeft());
     ::PostMessageW(box, WM_COMMAND, IDOK, 0);
   }
@@ -71,6 +83,10 @@ class LaunchTest : public ::testing::Test {
   RegistryValue programFilesDir_{kCurrentVersionKey, "ProgramFilesDir", "C:\\Program Files (x86)"};
 };
 
+constexpr char kUnreadable[] = "Failed to launch: the launcher's own path could not be read.";
+
+// Each row also runs under the ANSI code pages 932, 936 and 65001 (scripts/test): the launcher is named and placed as
+// players' machines name and place it.
 struct Decision {
   const char* name;
   const char* parent;     // null: the test's own folder
@@ -79,6 +95,12 @@ struct Decision {
                           // value, "-" removes it
   bool admin;
   bool probes = true;  // else the start fails
+  const char* launcher = "ZiBLauncher.exe";
+  // Below the parent, a probe where a cut of the path's bytes at the last '\' byte would find a program: in code
+  // page 932 the second byte of some characters is '\'. Never started.
+  const char* decoy = nullptr;
+  std::vector<UINT> refusedIn = {};  // the code pages that cannot spell the folder
+  const char* quoted = nullptr;      // the folder, below the parent, as the refusal names it
 };
 
 class LaunchDecisionTest : public LaunchTest, public ::testing::WithParamInterface<Decision> {};
@@ -86,35 +108,43 @@ class LaunchDecisionTest : public LaunchTest, public ::testing::WithParamInterfa
 TEST_P(LaunchDecisionTest, StartsTheChosenProgramInItsFolder) {
   const Decision& row = GetParam();
   const TempDir place(row.parent ? row.parent : root_.path);
-  const std::string folder = place.path + row.folder, kernelFolder = folder + "QARN\\system\\";
+  const std::string folder = place.path + row.folder, admin = folder + "zib.launcher.admin.exe",
+                    kernel = folder + "QARN\\system\\qarn_user_kernel.exe";
   std::optional<RegistryValue> values[2];
-  std::vector<std::string> missing;
+  std::vector<std::string> expected;
   for (const int i : {0, 1}) {
     const std::string name = i ? "ProgramFilesDir" : "ProgramW6432Dir";
     if (!row.values[i]) continue;
     const std::string text = row.values[i][0] == '~' ? place.path + (row.values[i] + 1) : row.values[i];
     values[i].emplace(kCurrentVersionKey, name, text == "-" ? std::nullopt : std::optional(text));
     if (text != "-") continue;
-    missing.push_back(
+    expected.push_back(
         "QARN::Common::RegistryHelp::RegKeyValueString::RegKeyValueString: "
         "Failed to find registry value \"" +
         name + "\" (2).");
   }
-  Install(folder, row.probes);
-  const char* box = row.admin ? "Failed to launch zib.launcher.admin.exe" : kKernelBox;
-  EXPECT_EQ(Launch(folder, row.probes ? nullptr : box), missing);
-  const std::vector<std::string> record =
-      row.admin ? std::vector<std::string>{"\"" + folder + "zib.launcher.admin.exe\"",
-                                           folder.substr(0, folder.size() - 1), "1"}
-                : std::vector<std::string>{"\"" + kernelFolder +
-                                               "qarn_user_kernel.exe\" updateandrun zib_launcher "
-                                               "ZiBLauncher.exe",
-                                           folder + "QARN", "1"};
-  if (row.probes) {
-    EXPECT_EQ(ProbeRecord(row.admin ? folder : kernelFolder), record);
+  Install(folder, row.probes, row.launcher);
+  if (row.decoy) CopyProgram("qarn_tests.exe", place.path + row.decoy);
+  const bool refused = std::count(row.refusedIn.begin(), row.refusedIn.end(), ::GetACP()) > 0;
+  if (refused) {
+    expected = {"QARN::Launcher::RunLauncher: The launcher's own path \"" + place.path + row.quoted + row.launcher +
+                "\" cannot be spelt in the ANSI code page."};
   }
-  EXPECT_FALSE(Exists((row.admin ? kernelFolder : folder) + "probe-record.txt"));
-  EXPECT_EQ(MigratorLeft(), row.admin);
+  const char* failed = row.admin ? "Failed to launch zib.launcher.admin.exe" : kKernelBox;
+  EXPECT_EQ(Launch(folder, refused ? kUnreadable : row.probes ? nullptr : failed, row.launcher), expected);
+  const std::string started = refused || !row.probes ? "" : row.admin ? admin : kernel;
+  if (!started.empty()) {
+    const std::string arguments = row.admin ? "" : " updateandrun zib_launcher ZiBLauncher.exe";
+    const std::string workingFolder = row.admin ? folder.substr(0, folder.size() - 1) : folder + "QARN";
+    EXPECT_EQ(ProbeRecord(started),
+              (std::vector<std::string>{"\"" + started + "\"" + arguments, workingFolder, "1 with a window"}));
+  }
+  for (const std::string& program : {admin, kernel, place.path + (row.decoy ? row.decoy : "none")}) {
+    if (program != started) {
+      EXPECT_FALSE(Exists(program + ".txt")) << program << " was started";
+    }
+  }
+  EXPECT_EQ(MigratorLeft(), row.admin || refused);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -128,20 +158,60 @@ INSTANTIATE_TEST_SUITE_P(
         Decision{"BothMissing", nullptr, "Program Files\\Play\\", {"-", "-"}, false},
         Decision{"EqualToTheFolder", nullptr, "Play\\", {"", "~Play\\"}, true},
         Decision{"OneByteLonger", nullptr, "Play\\", {"~Play\\x", ""}, false},
-        Decision{"AccentedFolder", nullptr, u8"Caf\u00e9\\", {"", ""}, false},
         Decision{"KernelFailsToStart", nullptr, "Play\\", {"", ""}, false, false},
         Decision{"AdminFailsToStart", nullptr, "Play\\", {"", "~Play"}, true, false},
-        // Windows' own folders and values, as the launcher, a 32-bit process, sees them.
-        Decision{"ProgramFilesX86", "C:\\Program Files (x86)\\", "Play\\", {}, true},
-        Decision{"ProgramW6432", "C:\\Program Files\\", "Play\\", {}, true},
-        Decision{"ProgramW6432Missing", "C:\\Program Files\\", "Play\\", {"-"}, false}),
+        // Windows' own values, as the launcher, a 32-bit process, sees them, but for the missing 64-bit one.
+        Decision{"ProgramW6432Missing", "C:\\Program Files\\", "Play\\", {"-"}, false},
+        // Names the ANSI code page spells with a '\' byte, or cannot spell; only the folder must be spelt.
+        Decision{"DoubleByteFileName",
+                 nullptr,
+                 "Games\\",
+                 {"", ""},
+                 false,
+                 true,
+                 u8"\u8868.exe",
+                 u8"Games\\\u8868QARN\\system\\qarn_user_kernel.exe"},
+        Decision{"DoubleByteFileNameUnderProgramFiles",
+                 nullptr,
+                 "Program Files\\Play\\",
+                 {"", "~Program Files"},
+                 true,
+                 true,
+                 u8"\u30bd\u30d5\u30c8.exe",
+                 u8"Program Files\\Play\\\u30bdzib.launcher.admin.exe"},
+        Decision{"CyrillicFileName", nullptr, "Play\\", {"", ""}, false, true, u8"\u041b\u0430\u0443\u043d\u0447.exe"},
+        Decision{"DoubleByteFolder",
+                 nullptr,
+                 u8"\u8868\\",
+                 {"", ""},
+                 false,
+                 true,
+                 "ZiBLauncher.exe",
+                 nullptr,
+                 {1252},
+                 "?\\"},
+        Decision{"AccentedFolder",
+                 nullptr,
+                 u8"Caf\u00e9\\",
+                 {"", ""},
+                 false,
+                 true,
+                 "ZiBLauncher.exe",
+                 nullptr,
+                 {932},
+                 "Caf?\\"},
+        // Code page 1252's best fit for it is "Play", whose programs must never start.
+        Decision{"FullwidthFolder",
+                 nullptr,
+                 u8"\uff30lay\\",
+                 {"", ""},
+                 false,
+                 true,
+                 "ZiBLauncher.exe",
+                 "Play\\QARN\\system\\qarn_user_kernel.exe",
+                 {1252},
+                 "?lay\\"}),
     kRowName);
-
-// Module paths come from the platform with backslashes; the cut takes a slash, or no separator at all, all the same.
-TEST(LauncherFolderTest, EndsAtTheLastSeparator) {
-  EXPECT_EQ(Launcher::LauncherFolder("C:/Games\\Play/ZiBLauncher.exe"), "C:/Games\\Play/");
-  EXPECT_EQ(Launcher::LauncherFolder("ZiBLauncher.exe"), "ZiBLauncher.exe");
-}
 
 // The kernel's working folder, the launcher folder and four characters, must fit in 259: a cut one is never handed
 // on. (Wine starts no program whose path passes 259 characters: the kernel fails at either length.)
@@ -158,20 +228,22 @@ TEST_F(LaunchTest, KernelFolderThatWouldNotFitIsNotStarted) {
   }
 }
 
-// The ANSI path of such a folder names a look-alike (the decoy "Play") or none; nothing is started or removed.
-TEST_F(LaunchTest, FolderTheCodePageCannotSpellIsRefused) {
+// A read-only migrator fails its first deletion, whose text builds the catalogue from a locale.cfg over its limit:
+// the launcher reads no further, and goes on.
+TEST_F(LaunchTest, SettingsFileOverItsLimitIsReadNoFurther) {
+  const RegistryValue installation(kQarnKey, "LocalRootFolder", root_.path);
+  WriteFile(root_.path + "system\\locale.cfg", "locale=fr_fr\n");
+  fs::resize_file(Native(root_.path + "system\\locale.cfg"), (16 << 20) + 1);
+  ::SetFileAttributesW(Native(cwd_.path + "qarn_migrator.exe").c_str(), FILE_ATTRIBUTE_READONLY);
   Install(root_.path + "Play\\");
-  for (const std::string name : {u8"\uff30lay\\", u8"\u0418\u0433\u0440\u0430\\"}) {
-    Install(root_.path + name);
-    const std::regex refused(R"(QARN::Launcher::RunLauncher: The launcher's own path ".*\\ZiBLauncher\.exe" )"
-                             R"(cannot be spelt in the ANSI code page\.)");
-    const auto messages = Launch(root_.path + name, "Failed to launch: the launcher's own path could not be read.");
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_TRUE(std::regex_match(messages[0], refused)) << messages[0];
-    EXPECT_FALSE(Exists(root_.path + "Play\\QARN\\system\\probe-record.txt"));
-    EXPECT_FALSE(Exists(root_.path + name + "QARN\\system\\probe-record.txt"));
-    EXPECT_TRUE(MigratorLeft());
-  }
+  const std::string overLimit = "QARN::Common::SettingsFile::SettingsFile::Load: Settings file \"" + root_.path +
+                                "/system/locale.cfg\" is larger than 16 MiB; the rest of it is ignored.";
+  const std::vector<std::string> messages = Launch(root_.path + "Play\\");
+  ASSERT_EQ(messages.size(), 3u);
+  EXPECT_EQ(messages[0], overLimit);  // once for each of the catalogue's two loads
+  EXPECT_EQ(messages[1], overLimit);
+  EXPECT_EQ(messages[2].rfind("QARN::Common::LocalFileSystem::DeleteFileA: ", 0), 0u) << messages[2];
+  EXPECT_FALSE(MigratorLeft());
 }
 
 }  // namespace QARN::Testing

@@ -1,37 +1,78 @@
 // Entry of the test program, which also stands in for other programs:
-// - copied under another name, it is the probe that the launcher starts: it
-//   writes its command line, its current directory (both UTF-8) and how many
-//   processes share its console (1: a console of its own) to
-//   "probe-record.txt" beside itself, whole, by a rename;
+// - copied as one of the two programs the launcher starts, it is the probe: it
+//   writes its command line, its current directory (both UTF-8) and its
+//   console (how many processes share it, and whether it has a window) to
+//   its own path and ".txt", whole, by a rename;
 // - with "--resolve-extended-error [--load-plainly]", it resolves WinINet's
-//   extended error as the launcher would (see the planted-DLL test).
+//   extended error as the launcher would (see the planted-DLL test);
+// - with "--code-page", it prints the ANSI code page it runs under.
 #include "tests/TestSupport.h"
 
 #include <cstdio>
 #include <cstring>
 
+#include "common/PlatformHooks.h"
+#include "launcher/LaunchPlan.h"
 #include "log/LastError.h"
 
-int main(int argc, char** argv) {
-  namespace fs = std::filesystem;
-  const fs::path self = QARN::Testing::ProgramPath(), folder = self.parent_path();
-  if (self.filename() != L"qarn_tests.exe") {
-    DWORD sharing[8];
-    std::ofstream(folder / L"probe-record.tmp") << fs::path(::GetCommandLineW()).u8string() << '\n'
-                                                << fs::current_path().u8string() << '\n'
-                                                << ::GetConsoleProcessList(sharing, 8) << '\n';
-    return fs::rename(folder / L"probe-record.tmp", folder / L"probe-record.txt"), 0;
+namespace {
+namespace fs = std::filesystem;
+
+// A copy named as one of the two programs the launcher starts, or a decoy whose name ends with one.
+bool IsProbe(const fs::path& self) {
+  const std::wstring name = self.filename().wstring();
+  for (const fs::path& probe :
+       {fs::u8path(QARN::Launcher::kUserKernelName).filename(), fs::path(QARN::Launcher::kAdminLauncherName)}) {
+    const std::wstring& probeName = probe.native();
+    if (name.size() >= probeName.size() &&
+        name.compare(name.size() - probeName.size(), probeName.size(), probeName) == 0) {
+      return true;
+    }
   }
-  if (argc > 1 && std::strcmp(argv[1], "--resolve-extended-error") == 0) {
-    if (argc > 2) ::LoadLibraryA("wininet.dll");
-    ::SetLastError(12003);  // ERROR_INTERNET_EXTENDED_ERROR
-    return static_cast<void>(QARN::Log::Internal::LogGetLastError("QARN::Test::Resolve")), 0;
+  return false;
+}
+
+int RecordHowItWasStarted(const fs::path& self) {
+  DWORD sharing[8];
+  std::ofstream(fs::path(self.native() + L".tmp"))
+      << fs::path(::GetCommandLineW()).u8string() << '\n'
+      << fs::current_path().u8string() << '\n'
+      << ::GetConsoleProcessList(sharing, 8) << (::GetConsoleWindow() ? " with a window" : " without a window") << '\n';
+  fs::rename(self.native() + L".tmp", fs::path(self.native() + L".txt"));
+  return 0;
+}
+
+// Resolves the extended error as the launcher does, or with the WinINet that a
+// plain load by name finds (`loadPlainly`).
+int ResolveExtendedError(bool loadPlainly) {
+  using QARN::Common::InternetGetLastResponseInfoFunction;
+  const HMODULE plain = loadPlainly ? ::LoadLibraryA("wininet.dll") : nullptr;
+  const QARN::Common::ScopedHook<InternetGetLastResponseInfoFunction> hook(
+      QARN::Common::PlatformHooks::internetGetLastResponseInfo,
+      plain ? reinterpret_cast<InternetGetLastResponseInfoFunction>(
+                  ::GetProcAddress(plain, "InternetGetLastResponseInfoA"))
+            : nullptr);
+  ::SetLastError(12003);  // ERROR_INTERNET_EXTENDED_ERROR
+  static_cast<void>(QARN::Log::Internal::LogGetLastError("QARN::Test::Resolve"));
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const fs::path self = QARN::Testing::ProgramPath();
+  if (IsProbe(self)) return RecordHowItWasStarted(self);
+  if (argc > 1 && std::strcmp(argv[1], "--resolve-extended-error") == 0) return ResolveExtendedError(argc > 2);
+  if (argc > 1 && std::strcmp(argv[1], "--code-page") == 0) {
+    std::printf("%u\n", ::GetACP());
+    return 0;
   }
   ::testing::InitGoogleTest(&argc, argv);
   const int result = RUN_ALL_TESTS();
   // An entry whose filter matches no test must not pass unnoticed.
   if (!GTEST_FLAG_GET(list_tests) && ::testing::UnitTest::GetInstance()->test_to_run_count() == 0) {
-    return std::fprintf(stderr, "No test ran.\n"), 1;
+    std::fprintf(stderr, "No test ran.\n");
+    return 1;
   }
   return result;
 }

@@ -32,8 +32,9 @@ inline fs::path ProgramPath() {
   return self;
 }
 
-// Copies a program of the build.
+// Copies a program of the build, making the folders it needs.
 inline void CopyProgram(const std::string& name, const std::string& to) {
+  fs::create_directories(Native(to).parent_path());
   fs::copy_file(ProgramPath().parent_path() / Native(name), Native(to), fs::copy_options::overwrite_existing);
 }
 
@@ -54,11 +55,13 @@ inline bool Exists(const std::string& path) { return fs::exists(Native(path)); }
 // Splits at LF, dropping CRs (Wine writes CR LF) and a last empty piece.
 inline std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines(1);
-  for (const char c : text)
-    if (c == '\n')
+  for (const char c : text) {
+    if (c == '\n') {
       lines.emplace_back();
-    else if (c != '\r')
+    } else if (c != '\r') {
       lines.back() += c;
+    }
+  }
   if (lines.back().empty()) lines.pop_back();
   return lines;
 }
@@ -112,7 +115,10 @@ class RegistryValue {
 
  private:
   void Set(const std::optional<std::string>& data, DWORD type) {
-    if (!data) return static_cast<void>(::RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, key_.c_str(), name_.c_str()));
+    if (!data) {
+      ::RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, key_.c_str(), name_.c_str());
+      return;
+    }
     EXPECT_EQ(::RegSetKeyValueA(HKEY_LOCAL_MACHINE, key_.c_str(), name_.c_str(), type, data->data(),
                                 static_cast<DWORD>(data->size())),
               ERROR_SUCCESS)
@@ -151,23 +157,27 @@ inline std::vector<std::string> RunProgram(const std::string& commandLine, const
                                            const std::function<void(DWORD)>& whileRunning = {}) {
   const TempDir output;
   SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-  Common::UniqueHandle stderrFile(::CreateFileW(Native(output.path + "err").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                                &inheritable, CREATE_ALWAYS, 0, nullptr));
+  Common::UniqueFileHandle stderrFile(::CreateFileW(Native(output.path + "err").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                                    &inheritable, CREATE_ALWAYS, 0, nullptr));
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdError = stderrFile.Get();
   PROCESS_INFORMATION info = {};
   std::wstring command = Native(commandLine).wstring();
+  const auto start = [&] {
+    return ::CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, Native(directory).c_str(),
+                            &startup, &info);
+  };
   // Wine, under load, now and then fails a start with ERROR_INTERNAL_ERROR.
-  for (int attempt = 0; !::CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                          Native(directory).c_str(), &startup, &info) &&
-                        ::GetLastError() == ERROR_INTERNAL_ERROR && attempt < 5;
-       ++attempt) {
+  for (int attempt = 1; !start() && ::GetLastError() == ERROR_INTERNAL_ERROR && attempt < 5; ++attempt) {
     ::Sleep(100);
   }
   std::vector<std::string> messages;
-  if (!info.hProcess) return ADD_FAILURE() << "cannot start " << commandLine, messages;
+  if (!info.hProcess) {
+    ADD_FAILURE() << "cannot start " << commandLine;
+    return messages;
+  }
   const Common::UniqueHandle process(info.hProcess), thread(info.hThread);
   if (whileRunning) whileRunning(info.dwProcessId);
   EXPECT_EQ(::WaitForSingleObject(process.Get(), 60000), WAIT_OBJECT_0) << commandLine << " ran over a minute";
@@ -182,11 +192,11 @@ inline std::vector<std::string> RunProgram(const std::string& commandLine, const
 }
 
 // The test program, run under another name, stands in for the programs the
-// launcher starts (see its main): its record in `folder` (command line,
-// current directory, console process count); empty after 10 s without.
-inline std::vector<std::string> ProbeRecord(const std::string& folder) {
+// launcher starts (see its main): the record of the one at `program` (command
+// line, current directory, its console); empty after 10 s without.
+inline std::vector<std::string> ProbeRecord(const std::string& program) {
   std::vector<std::string> record;
-  for (int wait = 0; wait < 500 && (record = Lines(ReadFile(folder + "probe-record.txt"))).empty(); ++wait) {
+  for (int wait = 0; wait < 500 && (record = Lines(ReadFile(program + ".txt"))).empty(); ++wait) {
     ::Sleep(20);
   }
   return record;
