@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "log/LogFile.h"
 #include "log/LogLine.h"
 
 namespace QARN {

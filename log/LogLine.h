@@ -5,10 +5,28 @@
 #include <cstdarg>
 #include <cstddef>
 
-#include "log/Log.h"
+// Has the compiler check a call's arguments against its format. Clang, which
+// runs the analysers and the host build, knows no gnu_printf; GCC needs it,
+// for the mingw-w64 C library formats by the GNU rules here.
+#if defined(__clang__)
+#define QARN_PRINTF_FORMAT(formatIndex, firstArgument) __attribute__((format(printf, formatIndex, firstArgument)))
+#else
+#define QARN_PRINTF_FORMAT(formatIndex, firstArgument) __attribute__((format(gnu_printf, formatIndex, firstArgument)))
+#endif
 
 namespace QARN {
 namespace Log {
+
+enum LogLevel : int {
+  USER = 0,
+  ERROR = 1,
+  WARNING = 2,
+  DEBUG = 3,
+  VERBOSE = 4,
+};
+
+// Size of the message and line buffers; longer texts are cut to 4095 bytes.
+constexpr int kLogBufferSize = 4096;
 
 // The local time a line carries.
 struct LogTime {

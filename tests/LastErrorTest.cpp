@@ -2,7 +2,6 @@
 #include <cerrno>
 #include <cstring>
 #include <regex>
-#include <set>
 
 #include "common/ErrorMessageMap.h"
 #include "common/PlatformHooks.h"
@@ -29,7 +28,8 @@ BOOL WINAPI FakeResponse(LPDWORD error, LPSTR buffer, LPDWORD length) {
 
 class LastErrorTest : public InstallationTest {
  protected:
-  LastErrorTest() { Common::PlatformHooks::internetGetLastResponseInfo = &FakeResponse; }
+  const Common::ScopedHook<Common::InternetGetLastResponseInfoFunction> fake_{
+      Common::PlatformHooks::internetGetLastResponseInfo, &FakeResponse};
   // Resolves `error` (and errno `number`) as a failing call would; the text logged for the caller is left in text_.
   HRESULT Resolve(DWORD error, int number = 0) {
     log_.lines.clear();
@@ -59,38 +59,24 @@ TEST_F(LastErrorTest, SystemRuntimeAndCatalogueTexts) {
             "connection is enabled and that your firewall is not blocking access.");
   EXPECT_EQ(Resolve(0x2000abcd), E_FAIL);  // unknown
   EXPECT_EQ(log_.lines, std::vector<std::string>{kFailed + std::string("80004005)")});
-  std::string text;
-  EXPECT_LT(Log::Internal::GetSystemErrorText(0x2000abcd, &text), 0);
-  EXPECT_EQ(text, "Unspecified error occurred. Please check the logs for more information.");
 }
+
+// The codes of the table, from and to.
+constexpr std::pair<DWORD, DWORD> kTableCodes[] = {{6, 6},         {18, 18},       {234, 234},     {259, 259},
+                                                   {12001, 12034}, {12036, 12050}, {12052, 12057}, {12110, 12112},
+                                                   {12130, 12138}, {12150, 12174}};
 
 TEST_F(LastErrorTest, TableRowsHoldThePublishedTexts) {
   g_fetched = FALSE;  // 12003 gets the table's text
   g_error = ERROR_INSUFFICIENT_BUFFER;
-  const std::set<DWORD> quotedCodes = {6, 18, 234, 259, 12002, 12003, 12007, 12029, 12056, 12057};
-  std::string quoted, all;
-  for (const auto& [from, to] : {std::pair{6, 6},
-                                 {18, 18},
-                                 {234, 234},
-                                 {259, 259},
-                                 {12001, 12034},
-                                 {12036, 12050},
-                                 {12052, 12057},
-                                 {12110, 12112},
-                                 {12130, 12138},
-                                 {12150, 12174}}) {
-    for (DWORD code = from; code <= DWORD(to); ++code) {
+  std::string all;
+  for (const auto& [from, to] : kTableCodes) {
+    for (DWORD code = from; code <= to; ++code) {
       EXPECT_EQ(Resolve(code), E_FAIL);
       all += std::to_string(code) + "=" + text_ + "\n";
-      if (quotedCodes.count(code)) quoted += std::to_string(code) + "=" + text_ + "\n";
     }
   }
-  EXPECT_EQ(Digest(quoted), 0x59c0591ae8736ee0ULL) << quoted;
   EXPECT_EQ(Digest(all), 0xafbaf350432b307cULL) << all;
-  EXPECT_EQ(Resolve(12038), E_FAIL);
-  EXPECT_NE(text_.find("incorrect\x97"
-                       "for example"),
-            std::string::npos);
 }
 
 TEST_F(LastErrorTest, ExtendedErrorGivesTheServersText) {

@@ -34,13 +34,12 @@ TEST_P(RegistryTest, ReadsTheDataAsText) {
 INSTANTIATE_TEST_SUITE_P(
     Values, RegistryTest,
     ::testing::Values(
-        Stored{"Text", REG_SZ, "C:\\Games", "C:\\Games", ""}, Stored{"Empty", REG_SZ, "", "", ""},
+        Stored{"Empty", REG_SZ, "", "", ""},
         Stored{"NoKey", REG_NONE, "", "default", "Failed to find registry key \"Software\\QARN Tests\" (2)."},
         Stored{"Unexpanded", REG_EXPAND_SZ, std::string("%SystemRoot%\0", 13), "%SystemRoot%", ""},
         Stored{"FirstOfMany", REG_MULTI_SZ, std::string("one\0two\0\0", 9), "one", ""},
         Stored{"Fits260Bytes", REG_SZ, k259, k259, ""},
         Stored{"Needs261Bytes", REG_SZ, k259 + "v", "default", "Failed to find registry value \"Value\" (234)."},
-        Stored{"Unterminated", REG_BINARY, "abc", "abc", ""},
         Stored{"Unterminated260", REG_BINARY, k259 + "v", k259 + "v", ""}),
     kRowName);
 

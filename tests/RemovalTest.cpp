@@ -19,7 +19,7 @@ struct Removal {
   DWORD left;      // the attributes of what is left
 };
 
-Common::UniqueHandle g_held;
+Common::UniqueFileHandle g_held;
 const Removal* g_row;
 DWORD g_pausedMs;
 void WINAPI Pause(DWORD ms) {
@@ -30,11 +30,10 @@ void WINAPI Pause(DWORD ms) {
 
 class RemovalTest : public InstallationTest, public ::testing::WithParamInterface<Removal> {
  protected:
-  RemovalTest() {
-    fs::current_path(Native(root_.path));
-    Common::PlatformHooks::sleep = &Pause;
-  }
+  RemovalTest() { fs::current_path(Native(root_.path)); }
   ~RemovalTest() override { fs::current_path(fs::temp_directory_path()); }  // so the folder can go
+
+  const Common::ScopedHook<decltype(&::Sleep)> pause_{Common::PlatformHooks::sleep, &Pause};
 };
 
 TEST_P(RemovalTest, RemovesTheMigratorOrGivesUp) {
