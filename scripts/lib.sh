@@ -78,10 +78,20 @@ qarn_start_wine() {
   # earlier run's) exits at once: stop that one and wait until it is gone.
   /usr/lib/wine/wineserver -k </dev/null >/dev/null 2>&1 || true
   /usr/lib/wine/wineserver -w
-  setsid /usr/lib/wine/wineserver --foreground --persistent </dev/null >/dev/null 2>&1 &
-  local server=$!
+  # Not in the background: the server forks, and its first process exits
+  # only once the server listens (0), or when another server holds the
+  # prefix (2). A server still starting up would lose the prefix to the one
+  # the next Wine program starts.
+  local status=0
+  /usr/lib/wine/wineserver --persistent </dev/null >/dev/null 2>&1 || status=$?
+  case $status in
+    0) ;;
+    2) echo "The Wine server did not start: another server holds $WINEPREFIX." >&2; return 1 ;;
+    *) echo "The Wine server did not start (exit code $status)." >&2; return 1 ;;
+  esac
+  # The first program brings up the prefix's desktop: now, in the caller's
+  # display, rather than in the first test.
   /usr/lib/wine/wine64 cmd /c exit </dev/null >/dev/null 2>&1
-  kill -0 "$server" 2>/dev/null || { echo "The Wine server is not up." >&2; return 1; }
 }
 
 qarn_stop_wine() {
