@@ -1,8 +1,10 @@
 // The figures of scripts/bench measured under Wine, one mode each (launch
-// [ROUNDS], settings, log, catalogue; see docs/performance.md). Each
+// [ROUNDS], settings, log, catalogue, memory; see docs/performance.md). Each
 // prints "figure<TAB>value" lines and judges nothing. Its helpers are its own,
 // not the tests', so that a change to the test harness cannot break it.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -198,6 +200,52 @@ void Catalogue() {
   Print("catalogue: first Instance(), fr_fr (us)", (Seconds() - start) * 1e6);
 }
 
+// `locale=fr_fr`, then lines `k000000000=` and so on, and blank lines up to
+// `size` bytes.
+std::string LocaleFile(std::size_t size) {
+  std::string bytes = "locale=fr_fr\n";
+  char line[16];
+  for (int i = 0; bytes.size() + 12 <= size; ++i) bytes.append(line, std::snprintf(line, sizeof line, "k%09d=\n", i));
+  return bytes.append(size - bytes.size(), '\n');
+}
+
+// The largest memory counters of `process` until it ends, in MiB. Wine reads
+// them from the running process only (and gives its current private memory
+// as the peak), so they are sampled each millisecond while it runs; on
+// Windows the last reading, after the end, holds the peaks themselves.
+std::pair<double, double> PeakMemory(HANDLE process) {
+  SIZE_T workingSet = 0, privateBytes = 0;
+  for (bool ended = false; !ended;) {
+    ended = ::WaitForSingleObject(process, 1) == WAIT_OBJECT_0;
+    PROCESS_MEMORY_COUNTERS counters = {};
+    if (!::K32GetProcessMemoryInfo(process, &counters, sizeof counters)) continue;
+    workingSet = std::max(workingSet, counters.PeakWorkingSetSize);
+    privateBytes = std::max(privateBytes, counters.PeakPagefileUsage);
+  }
+  return {workingSet / 1048576.0, privateBytes / 1048576.0};
+}
+
+// The launcher run from its folder, which holds a read-only leftover
+// migrator: the first deletion fails, which builds the catalogue (it reads
+// locale.cfg for the error text); the second, without the attribute, removes it.
+void Memory() {
+  const TempDir root;
+  const RegistryValue installation(kQarnKey, "LocalRootFolder", root.path.string());
+  const fs::path folder = root.path / "Play", migrator = folder / "qarn_migrator.exe";
+  fs::create_directories(folder / "QARN\\system");
+  CopyProgram("ZiBLauncher.exe", folder / "ZiBLauncher.exe");
+  CopyProgram("bench.exe", folder / "QARN\\system\\qarn_user_kernel.exe");
+  for (const auto& [file, size] : {std::pair<std::string, std::size_t>{"one-line", 13}, {"16 MiB", 16 << 20}}) {
+    WriteFile(root.path / "system\\locale.cfg", LocaleFile(size));
+    WriteFile(migrator, "leftover");
+    ::SetFileAttributesW(migrator.c_str(), FILE_ATTRIBUTE_READONLY);
+    const auto [workingSet, privateBytes] = PeakMemory(Start(folder / "ZiBLauncher.exe", folder).Get());
+    if (fs::exists(migrator)) Fail("the launcher kept the migrator");
+    Print("memory: launcher, " + file + " locale.cfg, peak working set (MiB)", workingSet);
+    Print("memory: launcher, " + file + " locale.cfg, peak private (MiB)", privateBytes);
+  }
+}
+
 }  // namespace QARN::Bench
 
 int main(int argc, char** argv) {
@@ -215,8 +263,10 @@ int main(int argc, char** argv) {
     LogCosts();
   } else if (mode == "catalogue") {
     Catalogue();
+  } else if (mode == "memory") {
+    Memory();
   } else {
-    std::fprintf(stderr, "usage: bench launch [ROUNDS] | settings | log | catalogue\n");
+    std::fprintf(stderr, "usage: bench launch [ROUNDS] | settings | log | catalogue | memory\n");
     return 2;
   }
   return 0;
