@@ -1,8 +1,8 @@
 // Registry values read as text, under a key of the tests' own, and the installation root, read once per process.
-#include <sddl.h>  // after windows.h
-
 #include "common/RegKeyValueString.h"
 #include "tests/TestSupport.h"
+// sddl.h needs windows.h, which the headers above include, before it.
+#include <sddl.h>
 
 namespace QARN::Testing {
 using Common::RegistryHelp::RegKeyValueString;
