@@ -1,7 +1,5 @@
-// The catalogue of localized texts, in the locale that "locale.cfg" names, and the conversion it stores its texts
-// with.
+// The catalogue of localized texts, in the locale that "locale.cfg" names.
 #include "common/ErrorMessageMap.h"
-#include "common/StringHelper.h"
 #include "tests/TestSupport.h"
 
 namespace QARN::Testing {
@@ -11,6 +9,7 @@ struct Locale {
   const char* name;
   const char* file;           // null: no locale.cfg
   unsigned long long digest;  // of the nine texts, each with LF, in key order
+  std::uintmax_t size = 0;    // the file's size, when more than its text: zeros follow
 };
 
 class CatalogueTest : public InstallationTest, public ::testing::WithParamInterface<Locale> {};
@@ -29,6 +28,7 @@ std::string Texts() {
 TEST_P(CatalogueTest, HoldsTheTextsOfTheLocale) {
   if (GetParam().file) WriteFile(root_.path + "system\\locale.cfg", GetParam().file);
   if (!GetParam().file) fs::remove(Native(root_.path + "system\\locale.cfg"));
+  if (GetParam().size) fs::resize_file(Native(root_.path + "system\\locale.cfg"), GetParam().size);
   const std::string texts = Texts();
   EXPECT_EQ(Digest(texts), GetParam().digest) << texts;
   EXPECT_EQ(ErrorMessageMap::Instance().Find(2), nullptr);
@@ -43,26 +43,10 @@ INSTANTIATE_TEST_SUITE_P(Locales, CatalogueTest,
                                            Locale{"de_de", "locale=De_De", 0xea0b63934b69f4abULL},
                                            Locale{"pl_pl", "locale=pl_pl", 0x988f73bea2a53316ULL},
                                            Locale{"Other", "locale=fr_fr.utf8", 0xcaa50c857229aa88ULL},
-                                           Locale{"NoFile", nullptr, 0xcaa50c857229aa88ULL}),
+                                           Locale{"NoFile", nullptr, 0xcaa50c857229aa88ULL},
+                                           // Read no further than its limit, which comes after the locale.
+                                           Locale{"OverTheLimit", "locale=fr_fr\n", 0xbc146b357994236bULL,
+                                                  (16 << 20) + 1}),
                          kRowName);
-
-// A locale read before the limit of what a settings file may hold stays.
-TEST_F(CatalogueTest, LocaleBeforeTheSizeLimitStays) {
-  WriteFile(root_.path + "system\\locale.cfg", "locale=fr_fr\n");
-  fs::resize_file(Native(root_.path + "system\\locale.cfg"), (16 << 20) + 1);
-  EXPECT_EQ(Digest(Texts()), 0xbc146b357994236bULL);
-  EXPECT_EQ(log_.lines, std::vector<std::string>(2, "QARN::Common::SettingsFile::SettingsFile::Load: Settings file \"" +
-                                                        root_.path +
-                                                        "/system/locale.cfg\" is larger than 16 MiB; the "
-                                                        "rest of it is ignored."));
-}
-
-TEST(StringHelperTest, ConvertsToUtf8UpToTheFirstNull) {
-  std::string output = "old";
-  EXPECT_TRUE(StringHelper::ConvertToMultiByte(L"", output));
-  EXPECT_EQ(output, "");
-  EXPECT_TRUE(StringHelper::ConvertToMultiByte(std::wstring(L"abc\u00e9\0d", 6), output));
-  EXPECT_EQ(output, "abc\xC3\xA9");
-}
 
 }  // namespace QARN::Testing

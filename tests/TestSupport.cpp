@@ -10,9 +10,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <regex>
 
 #include "common/PlatformHooks.h"
-#include "launcher/LaunchPlan.h"
 #include "log/LastError.h"
 
 namespace {
@@ -20,24 +20,21 @@ namespace fs = std::filesystem;
 
 // A copy named as one of the two programs the launcher starts, or a decoy whose name ends with one.
 bool IsProbe(const fs::path& self) {
-  const std::wstring name = self.filename().wstring();
-  for (const fs::path& probe :
-       {fs::u8path(QARN::Launcher::kUserKernelName).filename(), fs::path(QARN::Launcher::kAdminLauncherName)}) {
-    const std::wstring& probeName = probe.native();
-    if (name.size() >= probeName.size() &&
-        name.compare(name.size() - probeName.size(), probeName.size(), probeName) == 0) {
-      return true;
-    }
-  }
-  return false;
+  return std::regex_search(self.filename().u8string(), std::regex(R"((qarn_user_kernel|zib\.launcher\.admin)\.exe$)"));
 }
 
 int RecordHowItWasStarted(const fs::path& self) {
   DWORD sharing[8];
+  DWORD sharers = ::GetConsoleProcessList(sharing, 8);
+  // Under load, Wine's console host may come up after the program it serves.
+  for (int wait = 0; wait < 100 && sharers == 0; ++wait) {
+    ::Sleep(20);
+    sharers = ::GetConsoleProcessList(sharing, 8);
+  }
   std::ofstream(fs::path(self.native() + L".tmp"))
       << fs::path(::GetCommandLineW()).u8string() << '\n'
       << fs::current_path().u8string() << '\n'
-      << ::GetConsoleProcessList(sharing, 8) << (::GetConsoleWindow() ? " with a window" : " without a window") << '\n';
+      << sharers << (::GetConsoleWindow() ? " with a window" : " without a window") << '\n';
   fs::rename(self.native() + L".tmp", fs::path(self.native() + L".txt"));
   return 0;
 }
