@@ -89,18 +89,19 @@ constexpr char kUnreadable[] = "Failed to launch: the launcher's own path could 
 // players' machines name and place it.
 struct Decision {
   const char* name;
-  const char* parent;     // null: the test's own folder
-  const char* folder;     // below the parent
-  const char* values[2];  // ProgramW6432Dir, ProgramFilesDir: "~" stands for the parent; null keeps Windows' own
-                          // value, "-" removes it
+  const char* parent;  // null: the test's own folder
+  const char* folder;  // below the parent
+  // ProgramW6432Dir, ProgramFilesDir: "~" stands for the parent; null keeps Windows' own value, "-" removes it
+  const char* programW6432Dir;
+  const char* programFilesDir;
   bool admin;
   bool probes = true;  // else the start fails
   const char* launcher = "ZiBLauncher.exe";
   // Below the parent, a probe where a cut of the path's bytes at the last '\' byte would find a program: in code
   // page 932 the second byte of some characters is '\'. Never started.
   const char* decoy = nullptr;
-  std::vector<UINT> refusedIn = {};  // the code pages that cannot spell the folder
-  const char* quoted = nullptr;      // the folder, below the parent, as the refusal names it
+  UINT refusedIn = 0;            // the code page that cannot spell the folder, if one cannot
+  const char* quoted = nullptr;  // the folder, below the parent, as the refusal names it
 };
 
 class LaunchDecisionTest : public LaunchTest, public ::testing::WithParamInterface<Decision> {};
@@ -112,10 +113,11 @@ TEST_P(LaunchDecisionTest, StartsTheChosenProgramInItsFolder) {
                     kernel = folder + "QARN\\system\\qarn_user_kernel.exe";
   std::optional<RegistryValue> values[2];
   std::vector<std::string> expected;
+  const char* const rowValues[] = {row.programW6432Dir, row.programFilesDir};
   for (const int i : {0, 1}) {
     const std::string name = i ? "ProgramFilesDir" : "ProgramW6432Dir";
-    if (!row.values[i]) continue;
-    const std::string text = row.values[i][0] == '~' ? place.path + (row.values[i] + 1) : row.values[i];
+    if (!rowValues[i]) continue;
+    const std::string text = rowValues[i][0] == '~' ? place.path + (rowValues[i] + 1) : rowValues[i];
     values[i].emplace(kCurrentVersionKey, name, text == "-" ? std::nullopt : std::optional(text));
     if (text != "-") continue;
     expected.push_back(
@@ -125,7 +127,7 @@ TEST_P(LaunchDecisionTest, StartsTheChosenProgramInItsFolder) {
   }
   Install(folder, row.probes, row.launcher);
   if (row.decoy) CopyProgram("qarn_tests.exe", place.path + row.decoy);
-  const bool refused = std::count(row.refusedIn.begin(), row.refusedIn.end(), ::GetACP()) > 0;
+  const bool refused = row.refusedIn == ::GetACP();
   if (refused) {
     expected = {"QARN::Launcher::RunLauncher: The launcher's own path \"" + place.path + row.quoted + row.launcher +
                 "\" cannot be spelt in the ANSI code page."};
@@ -150,67 +152,32 @@ TEST_P(LaunchDecisionTest, StartsTheChosenProgramInItsFolder) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, LaunchDecisionTest,
     ::testing::Values(
-        Decision{"Outside", nullptr, "Games\\Play\\", {"~Program Files", "~Program Files (x86)"}, false},
-        Decision{
-            "UnderProgramFilesDir", nullptr, "Program Files (x86)\\Play\\", {"~Other", "~Program Files (x86)"}, true},
-        Decision{"PrefixWithoutSeparator", nullptr, "Program Files (x86)\\Play\\", {"~Program Files", ""}, true},
-        Decision{"CaseDiffers", nullptr, "program files\\Play\\", {"", "~Program Files"}, false},
-        Decision{"BothMissing", nullptr, "Program Files\\Play\\", {"-", "-"}, false},
-        Decision{"EqualToTheFolder", nullptr, "Play\\", {"", "~Play\\"}, true},
-        Decision{"OneByteLonger", nullptr, "Play\\", {"~Play\\x", ""}, false},
-        Decision{"KernelFailsToStart", nullptr, "Play\\", {"", ""}, false, false},
-        Decision{"AdminFailsToStart", nullptr, "Play\\", {"", "~Play"}, true, false},
+        Decision{"Outside", nullptr, "Games\\Play\\", "~Program Files", "~Program Files (x86)", false},
+        Decision{"UnderProgramFilesDir", nullptr, "Program Files (x86)\\Play\\", "~Other", "~Program Files (x86)",
+                 true},
+        Decision{"PrefixWithoutSeparator", nullptr, "Program Files (x86)\\Play\\", "~Program Files", "", true},
+        Decision{"CaseDiffers", nullptr, "program files\\Play\\", "", "~Program Files", false},
+        Decision{"BothMissing", nullptr, "Program Files\\Play\\", "-", "-", false},
+        Decision{"EqualToTheFolder", nullptr, "Play\\", "", "~Play\\", true},
+        Decision{"OneByteLonger", nullptr, "Play\\", "~Play\\x", "", false},
+        Decision{"KernelFailsToStart", nullptr, "Play\\", "", "", false, false},
+        Decision{"AdminFailsToStart", nullptr, "Play\\", "", "~Play", true, false},
         // Windows' own values, as the launcher, a 32-bit process, sees them, but for the missing 64-bit one.
-        Decision{"ProgramW6432Missing", "C:\\Program Files\\", "Play\\", {"-"}, false},
+        Decision{"ProgramW6432Missing", "C:\\Program Files\\", "Play\\", "-", nullptr, false},
         // Names the ANSI code page spells with a '\' byte, or cannot spell; only the folder must be spelt.
-        Decision{"DoubleByteFileName",
-                 nullptr,
-                 "Games\\",
-                 {"", ""},
-                 false,
-                 true,
-                 u8"\u8868.exe",
+        Decision{"DoubleByteFileName", nullptr, "Games\\", "", "", false, true, u8"\u8868.exe",
                  u8"Games\\\u8868QARN\\system\\qarn_user_kernel.exe"},
-        Decision{"DoubleByteFileNameUnderProgramFiles",
-                 nullptr,
-                 "Program Files\\Play\\",
-                 {"", "~Program Files"},
-                 true,
-                 true,
-                 u8"\u30bd\u30d5\u30c8.exe",
-                 u8"Program Files\\Play\\\u30bdzib.launcher.admin.exe"},
-        Decision{"CyrillicFileName", nullptr, "Play\\", {"", ""}, false, true, u8"\u041b\u0430\u0443\u043d\u0447.exe"},
-        Decision{"DoubleByteFolder",
-                 nullptr,
-                 u8"\u8868\\",
-                 {"", ""},
-                 false,
-                 true,
-                 "ZiBLauncher.exe",
-                 nullptr,
-                 {1252},
+        Decision{"DoubleByteFileNameUnderProgramFiles", nullptr, "Program Files\\Play\\", "", "~Program Files", true,
+                 true, u8"\u30bd\u30d5\u30c8.exe", u8"Program Files\\Play\\\u30bdzib.launcher.admin.exe"},
+        Decision{"CyrillicFileName", nullptr, "Play\\", "", "", false, true,
+                 u8"\u041b\u0430\u0443\u043d\u0447\u0435\u0440.exe"},
+        Decision{"DoubleByteFolder", nullptr, u8"\u8868\\", "", "", false, true, "ZiBLauncher.exe", nullptr, 1252,
                  "?\\"},
-        Decision{"AccentedFolder",
-                 nullptr,
-                 u8"Caf\u00e9\\",
-                 {"", ""},
-                 false,
-                 true,
-                 "ZiBLauncher.exe",
-                 nullptr,
-                 {932},
+        Decision{"AccentedFolder", nullptr, u8"Caf\u00e9\\", "", "", false, true, "ZiBLauncher.exe", nullptr, 932,
                  "Caf?\\"},
         // Code page 1252's best fit for it is "Play", whose programs must never start.
-        Decision{"FullwidthFolder",
-                 nullptr,
-                 u8"\uff30lay\\",
-                 {"", ""},
-                 false,
-                 true,
-                 "ZiBLauncher.exe",
-                 "Play\\QARN\\system\\qarn_user_kernel.exe",
-                 {1252},
-                 "?lay\\"}),
+        Decision{"FullwidthFolder", nullptr, u8"\uff30lay\\", "", "", false, true, "ZiBLauncher.exe",
+                 "Play\\QARN\\system\\qarn_user_kernel.exe", 1252, "?lay\\"}),
     kRowName);
 
 // The kernel's working folder, the launcher folder and four characters, must fit in 259: a cut one is never handed
