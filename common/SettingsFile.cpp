@@ -2,6 +2,7 @@
 
 #include <share.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "common/LineSplitter.h"
@@ -23,17 +24,17 @@ constexpr std::size_t kReadBlockSize = std::size_t{64} * 1024;
 
 // Calls `onLine` for each line of `file` (see LineSplitter) until end of file
 // or a read error. False when the file goes on past kMaxSettingsFileBytes:
-// reading stops there, and a line cut by the limit is dropped.
+// the lines that end within the limit are read, and the one it cuts is dropped.
 template <typename OnLine>
 bool ForEachLine(std::FILE* file, OnLine onLine) {
   char block[kReadBlockSize];
   LineSplitter lines;
-  std::size_t total = 0;
+  std::size_t room = kMaxSettingsFileBytes;
   std::size_t read;
   while ((read = std::fread(block, 1, sizeof block, file)) > 0) {
-    total += read;
-    if (total > kMaxSettingsFileBytes) return false;
-    lines.Feed(block, read, onLine);
+    lines.Feed(block, std::min(read, room), onLine);
+    if (read > room) return false;
+    room -= read;
   }
   lines.Finish(onLine);
   return true;

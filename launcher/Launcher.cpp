@@ -19,7 +19,8 @@ namespace {
 constexpr const char kContext[] = "QARN::Launcher::RunLauncher";
 constexpr const char kCurrentVersionKey[] = "Software\\Microsoft\\Windows\\CurrentVersion";
 
-// Sizes of the fixed buffers handed to the platform, terminator included.
+// The longest module path the launcher takes, and the sizes of the fixed
+// buffers handed to the platform, terminator included.
 constexpr DWORD kModulePathSize = 260;
 constexpr std::size_t kCommandLineSize = 520;
 constexpr std::size_t kWorkingFolderSize = 260;
@@ -93,7 +94,7 @@ bool FindLauncherFolder(std::string* folder) {
     return false;
   }
   if (!SpellExactly(LauncherFolder(path), folder)) {
-    Log::LogPrintf(Log::ERROR, kContext, "The launcher's own path \"%s\" cannot be spelt in the ANSI code page.",
+    Log::LogPrintf(Log::ERROR, kContext, "The launcher's folder in \"%s\" cannot be spelt in the ANSI code page.",
                    QuoteInAnsi(path).c_str());
     return false;
   }

@@ -26,8 +26,9 @@ using Common::InternetGetLastResponseInfoFunction;
 // WinINet's InternetGetLastResponseInfoA, loaded on first use from the
 // system folder only: WinINet is not one of the system's known DLLs, so a
 // "wininet.dll" dropped into the (often user-writable) game folder would
-// otherwise be loaded in its place. It is loaded by its full path: Vista, and
-// Windows 7 without its loader update, refuse LOAD_LIBRARY_SEARCH_SYSTEM32.
+// otherwise be loaded in its place. It is loaded by its full path, and its
+// own imports are looked for from there, not beside the launcher (Vista, and
+// Windows 7 without its loader update, refuse LOAD_LIBRARY_SEARCH_SYSTEM32).
 // Null when it cannot be had; the last error then tells why. Tried once: the
 // library stays loaded for the process's life, and a failure is remembered.
 InternetGetLastResponseInfoFunction LoadResponseInfo() {
@@ -37,8 +38,10 @@ InternetGetLastResponseInfoFunction LoadResponseInfo() {
     tried = true;
     char systemFolder[MAX_PATH];
     const UINT length = ::GetSystemDirectoryA(systemFolder, MAX_PATH);
+    if (length >= MAX_PATH) ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
     if (length == 0 || length >= MAX_PATH) return nullptr;
-    const HMODULE wininet = ::LoadLibraryA((std::string(systemFolder, length) + "\\wininet.dll").c_str());
+    const std::string path = std::string(systemFolder, length) + "\\wininet.dll";
+    const HMODULE wininet = ::LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (!wininet) return nullptr;
     loaded = reinterpret_cast<InternetGetLastResponseInfoFunction>(
         ::GetProcAddress(wininet, "InternetGetLastResponseInfoA"));

@@ -44,7 +44,7 @@ qarn_make_locales() {
   [ "$(id -u)" -eq 0 ] || sudo=sudo
   for page in "${qarn_code_pages[@]}"; do
     locale=${page%:*}
-    locale -a | grep -qix "${locale/UTF-8/utf8}" ||
+    grep -qix "${locale/UTF-8/utf8}" <<<"$(locale -a)" ||
       $sudo localedef -i "${locale%.*}" -f UTF-8 "$locale"
   done
 }

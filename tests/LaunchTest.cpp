@@ -2,7 +2,6 @@
 // current directory and another, which must stay, in its own folder.
 #include <algorithm>
 
-#include "launcher/LaunchPlan.h"
 #include "tests/TestSupport.h"
 
 namespace QARN::Testing {
@@ -129,7 +128,7 @@ TEST_P(LaunchDecisionTest, StartsTheChosenProgramInItsFolder) {
   if (row.decoy) CopyProgram("qarn_tests.exe", place.path + row.decoy);
   const bool refused = row.refusedIn == ::GetACP();
   if (refused) {
-    expected = {"QARN::Launcher::RunLauncher: The launcher's own path \"" + place.path + row.quoted + row.launcher +
+    expected = {"QARN::Launcher::RunLauncher: The launcher's folder in \"" + place.path + row.quoted + row.launcher +
                 "\" cannot be spelt in the ANSI code page."};
   }
   const char* failed = row.admin ? "Failed to launch zib.launcher.admin.exe" : kKernelBox;
