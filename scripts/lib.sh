@@ -12,30 +12,35 @@ qarn_packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
 qarn_code_pages=(C.UTF-8:1252 ja_JP.UTF-8:932 zh_CN.UTF-8:936 hi_IN.UTF-8:65001)
 
 # Installs the Debian packages that are missing, 32-bit Wine included (it
-# runs the shipped 32-bit program in a 64-bit prefix). The package lists are
-# updated once, also across the scripts one script runs.
+# runs the shipped 32-bit program in a 64-bit prefix), and where this kernel
+# runs no 32-bit code, a qemu-user that can. The package lists are updated
+# once, also across the scripts one script runs.
 qarn_install_packages() {
-  local missing=() package sudo=
+  local missing=() package sudo= emulator=
   [ "$(id -u)" -eq 0 ] || sudo=sudo
   for package in "${qarn_packages[@]}" "$@"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null |
       grep -q 'install ok installed' || missing+=("$package")
   done
-  [ ${#missing[@]} -eq 0 ] && return 0
-  echo "Installing: ${missing[*]}"
+  qarn_runs_32bit || [ -n "$(qarn_usable_qemu)" ] || { emulator=qemu-user-static && qarn_add_backports; }
+  [ ${#missing[@]} -eq 0 ] && [ -z "$emulator" ] && return 0
   dpkg --print-foreign-architectures | grep -qx i386 ||
     $sudo dpkg --add-architecture i386
   if [ -z "${QARN_APT_UPDATED:-}" ]; then
     $sudo apt-get update -qq
     export QARN_APT_UPDATED=1
   fi
-  # 32-bit Wine must be the same version as 64-bit Wine.
-  local wine_version
-  wine_version=$(apt-cache policy wine64 | sed -n 's/^ *Candidate: //p')
-  missing=("${missing[@]/#wine32:i386/wine32:i386=$wine_version}")
-  missing=("${missing[@]/#wine64/wine64=$wine_version}")
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq \
-    --no-install-recommends "${missing[@]}" >/dev/null
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    # 32-bit Wine must be the same version as 64-bit Wine.
+    local wine_version
+    wine_version=$(apt-cache policy wine64 | sed -n 's/^ *Candidate: //p')
+    missing=("${missing[@]/#wine32:i386/wine32:i386=$wine_version}")
+    missing=("${missing[@]/#wine64/wine64=$wine_version}")
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq \
+      --no-install-recommends "${missing[@]}" >/dev/null
+  fi
+  [ -z "$emulator" ] || qarn_install_qemu || echo "No qemu-user-static 8 or later among the packages."
 }
 
 # Makes the locales of qarn_code_pages that the machine lacks.
@@ -49,25 +54,134 @@ qarn_make_locales() {
   done
 }
 
-# The architecture the tests and the demo run: the shipped i686 program,
-# unless this kernel cannot run 32-bit programs (then 32-bit Wine cannot
-# start either, and the x86_64 build of the same code stands in).
-qarn_arch() {
-  if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-    echo i686
+# Runs a 93-byte i386 Linux program that exits with 32: true when this machine
+# runs 32-bit x86 code, natively or through a registered emulator. Some
+# virtual machines give user space no 32-bit mode ("Exec format error").
+qarn_runs_32bit() {
+  local probe status=0
+  probe=$(mktemp)
+  printf '\x7fELF\x01\x01\x01\0\0\0\0\0\0\0\0\0\x02\0\x03\0\x01\0\0\0\x54\x80\x04\x08\x34\0\0\0\0\0\0\0\0\0\0\0'`
+    `'\x34\0\x20\0\x01\0\0\0\0\0\0\0\x01\0\0\0\0\0\0\0\0\x80\x04\x08\0\x80\x04\x08\x5d\0\0\0\x5d\0\0\0\x05\0\0\0'`
+    `'\0\x10\0\0\x31\xdb\xb3\x20\x31\xc0\x40\xcd\x80' >"$probe"  # xor ebx,ebx; mov bl,32; exit(ebx)
+  chmod +x "$probe"
+  "$probe" 2>/dev/null || status=$?
+  rm -f "$probe"
+  [ "$status" -eq 32 ]
+}
+
+qarn_binfmt=/proc/sys/fs/binfmt_misc
+
+# The qemu-user that the kernel hands 32-bit x86 programs to, if any.
+qarn_i386_emulator() {
+  local handler
+  for handler in "$qarn_binfmt"/*; do
+    [ "$(head -n1 "$handler" 2>/dev/null)" = enabled ] || continue
+    sed -n 's/^interpreter \(.*qemu-i386.*\)/\1/p' "$handler"
+  done | head -n1
+}
+
+# The version of the qemu-user-static package (empty when not installed or
+# older than 8, which runs Wine about a hundred times slower than 8 does).
+qarn_usable_qemu() {
+  local version
+  version=$(dpkg-query -W -f='${Status} ${Version}' qemu-user-static 2>/dev/null |
+    sed -n 's/^install ok installed //p')
+  [ -n "$version" ] && dpkg --compare-versions "$version" ge 1:8 && echo "$version"
+}
+
+# Release suites older than Debian 13 hold a qemu-user older than 8; their
+# backports hold a newer one. Adds the release's backports suite to apt's
+# sources (its packages are installed only when asked for by version), before
+# the one apt-get update.
+qarn_add_backports() {
+  local codename sudo=
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  [ -n "$codename" ] && [ "$codename" != sid ] || return 0
+  ! grep -rqs "$codename-backports" /etc/apt/sources.list /etc/apt/sources.list.d || return 0
+  printf '%s\n' "Types: deb" "URIs: http://deb.debian.org/debian" "Suites: $codename-backports" \
+    "Components: main" "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" |
+    $sudo tee "/etc/apt/sources.list.d/$codename-backports.sources" >/dev/null
+  unset QARN_APT_UPDATED  # the new suite's list is not there yet
+}
+
+# Installs the newest qemu-user-static of version 8 or later that apt offers,
+# from whichever suite has it: only that package, which is static and needs
+# no other.
+qarn_install_qemu() {
+  local version sudo=
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  version=$(apt-cache madison qemu-user-static | awk -F' *[|] *' '{print $2}' |
+    while read -r v; do dpkg --compare-versions "$v" ge 1:8 && echo "$v"; done | sort -V | tail -n1)
+  [ -n "$version" ] || return 1
+  echo "Installing: qemu-user-static=$version (runs 32-bit programs on this kernel)"
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+    "qemu-user-static=$version" >/dev/null
+}
+
+# Hands 32-bit x86 programs to qemu-user (Debian's package registers no
+# handler for the host's own family): mounts binfmt_misc where needed and
+# registers /usr/bin/qemu-i386-static, opened now (flag F), until the next boot.
+qarn_register_qemu() {
+  local sudo=
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  [ -e "$qarn_binfmt/register" ] || $sudo mount -t binfmt_misc binfmt_misc "$qarn_binfmt" 2>/dev/null || return 1
+  [ ! -e "$qarn_binfmt/qemu-i386" ] || echo -1 | $sudo tee "$qarn_binfmt/qemu-i386" >/dev/null
+  printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:'`
+    `'\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' |
+    $sudo tee "$qarn_binfmt/register" >/dev/null
+}
+
+# Chooses the architecture that the tests, the demo and the bench run:
+# QARN_ARCH is i686, the shipped program, wherever 32-bit Wine can start, if
+# need be under qemu-user; otherwise x86_64, the same code, as a stand-in.
+# QARN_32BIT says how 32-bit code runs here, or why it cannot.
+qarn_choose_arch() {
+  QARN_ARCH=x86_64
+  if ! qarn_runs_32bit; then
+    if [ -z "$(qarn_usable_qemu)" ]; then
+      QARN_32BIT="this kernel runs no 32-bit code, and no qemu-user-static 8 or later could be installed"
+      return 0
+    fi
+    if ! qarn_register_qemu || ! qarn_runs_32bit; then
+      QARN_32BIT="this kernel runs no 32-bit code, and qemu-user could not be registered for it (binfmt_misc needs root)"
+      return 0
+    fi
+  fi
+  if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    QARN_32BIT="32-bit Wine does not start"
+    return 0
+  fi
+  QARN_ARCH=i686
+  local emulator
+  emulator=$(qarn_i386_emulator)
+  if [ -z "$emulator" ]; then
+    QARN_32BIT="natively"
   else
-    echo x86_64
+    QARN_32BIT="emulated by qemu-user $("$emulator" --version | sed -n '1s/.*version \([^ ]*\).*/\1/p')"
+  fi
+}
+
+# The line a script ends with: which program ran (VERB: "Tested", "Ran"), and
+# how 32-bit code ran, or why the shipped program did not.
+qarn_arch_note() {
+  if [ "$QARN_ARCH" = i686 ]; then
+    echo "$1: the i686 build, the shipped program, under 32-bit Wine in a 64-bit (WoW64) prefix; 32-bit code ran $QARN_32BIT."
+  else
+    echo "$1: the x86_64 build of the same code, as a stand-in. The shipped i686 program was NOT run, since $QARN_32BIT."
   fi
 }
 
 # Configures and builds ARCH in $QARN_BUILD/ARCH with exactly the flags the
-# program ships with; further arguments go to CMake.
+# program ships with, its tests included; further arguments go to CMake (and
+# -DBUILD_TESTING=OFF leaves them out). Every setting is given each time: the
+# folder's cache may hold another run's.
 qarn_build() {
   local arch=$1
   shift
   cmake -S "$QARN_ROOT" -B "$QARN_BUILD/$arch" -DCMAKE_BUILD_TYPE=MinSizeRel \
     -DCMAKE_TOOLCHAIN_FILE="$QARN_ROOT/cmake/mingw-$arch.cmake" \
-    -DQARN_SHIPPING_BUILD=ON "$@" >/dev/null
+    -DQARN_SHIPPING_BUILD=ON -DBUILD_TESTING=ON "$@" >/dev/null
   cmake --build "$QARN_BUILD/$arch" -j"$(nproc)" >/dev/null
 }
 
@@ -79,6 +193,12 @@ qarn_start_wine() {
   export WINEPREFIX=${WINEPREFIX:-$QARN_BUILD/wine-prefix} WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
   trap qarn_stop_wine EXIT
+  # A prefix made while 32-bit Wine could not start has no 32-bit side, and
+  # no 32-bit program starts in it: it is made again.
+  if [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ] && /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    /usr/lib/wine/wineserver -k </dev/null >/dev/null 2>&1 || true
+    rm -rf "$WINEPREFIX"
+  fi
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     /usr/lib/wine/wine64 wineboot --init </dev/null >/dev/null 2>&1
     # Windows has this value in both registry views; Wine's prefix lacks it.
@@ -122,13 +242,13 @@ qarn_run_suite() {
   shift
   qarn_start_wine
   cd "$QARN_BUILD/$arch"
-  qarn_in_code_page "${qarn_code_pages[0]}" ctest -j1 --timeout 90 --output-on-failure "$@" || return 1
+  qarn_in_code_page "${qarn_code_pages[0]}" ctest -j1 --timeout 90 --no-tests=error --output-on-failure "$@" || return 1
   listed=$(/usr/lib/wine/wine64 bin/qarn_tests.exe --gtest_list_tests </dev/null 2>/dev/null | grep -c '^  ')
   entries=$(ctest -N | sed -n 's/^Total Tests: //p')
   [ "$listed" = "$entries" ] || { echo "FAIL: $listed tests, but $entries test entries"; return 1; }
   echo "$entries test entries, one for each of the $listed tests; each must run its test"
   for page in "${qarn_code_pages[@]:1}"; do
-    qarn_in_code_page "$page" ctest -j1 --timeout 90 --output-on-failure -R Launch "$@" || return 1
+    qarn_in_code_page "$page" ctest -j1 --timeout 90 --no-tests=error --output-on-failure -R Launch "$@" || return 1
   done
 }
 
