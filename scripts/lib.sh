@@ -190,25 +190,8 @@ qarn_build() {
 # fraction of a second and no Wine process holds a caller's output open.
 # Stopped on exit, also on failure.
 qarn_start_wine() {
-  export WINEPREFIX=${WINEPREFIX:-$QARN_BUILD/wine-prefix} WINEDEBUG=-all
-  export WINEDLLOVERRIDES="mscoree,mshtml="
+  qarn_make_prefix
   trap qarn_stop_wine EXIT
-  # A prefix made while 32-bit Wine could not start has no 32-bit side, and
-  # no 32-bit program starts in it: it is made again.
-  if [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ] && /usr/lib/wine/wine --version >/dev/null 2>&1; then
-    /usr/lib/wine/wineserver -k </dev/null >/dev/null 2>&1 || true
-    rm -rf "$WINEPREFIX"
-  fi
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    /usr/lib/wine/wine64 wineboot --init </dev/null >/dev/null 2>&1
-    # Windows has this value in both registry views; Wine's prefix lacks it.
-    local view
-    for view in 32 64; do
-      /usr/lib/wine/wine64 reg add \
-        'HKLM\Software\Microsoft\Windows\CurrentVersion' /v ProgramW6432Dir \
-        /d 'C:\Program Files' /f /reg:$view </dev/null >/dev/null 2>&1
-    done
-  fi
   # A persistent server started beside another (wineboot's lingers, or an
   # earlier run's) exits at once: stop that one and wait until it is gone.
   /usr/lib/wine/wineserver -k </dev/null >/dev/null 2>&1 || true
@@ -229,27 +212,96 @@ qarn_start_wine() {
   /usr/lib/wine/wine64 cmd /c exit </dev/null >/dev/null 2>&1
 }
 
+# Makes the prefix WINEPREFIX unless it is there, with its 32-bit side where
+# 32-bit Wine starts: a prefix made while it could not has none, and no
+# 32-bit program starts in it, so it is made again.
+qarn_make_prefix() {
+  export WINEPREFIX=${WINEPREFIX:-$QARN_BUILD/wine-prefix} WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  if [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ] && /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    /usr/lib/wine/wineserver -k </dev/null >/dev/null 2>&1 || true
+    rm -rf "$WINEPREFIX"
+  fi
+  [ ! -f "$WINEPREFIX/system.reg" ] || return 0
+  /usr/lib/wine/wine64 wineboot --init </dev/null >/dev/null 2>&1
+  # Windows has this value in both registry views; Wine's prefix lacks it.
+  local view
+  for view in 32 64; do
+    /usr/lib/wine/wine64 reg add \
+      'HKLM\Software\Microsoft\Windows\CurrentVersion' /v ProgramW6432Dir \
+      /d 'C:\Program Files' /f /reg:$view </dev/null >/dev/null 2>&1
+  done
+  # Until its server has written the registry and gone, the prefix is not
+  # whole: it may be copied next.
+  /usr/lib/wine/wineserver -w
+}
+
 qarn_stop_wine() {
   /usr/lib/wine/wineserver -k </dev/null >/dev/null 2>&1 || true
 }
 
-# Runs the Wine suite of ARCH's build (further arguments go to ctest) in a
-# persistent server, and checks that there is one test entry for each test.
-# Then runs the launch tests again under each other ANSI code page, after
-# checking that Wine gives that code page indeed.
+# The passes of the Wine suite, longest first, each "LOCALE:CODE_PAGE CTEST-
+# ARGUMENTS": the whole suite under 1252, the launch tests again under each
+# other ANSI code page of players' machines.
+qarn_passes() {
+  local page
+  echo "${qarn_code_pages[0]} -R Launch"
+  for page in "${qarn_code_pages[@]:1}"; do echo "$page -R Launch"; done
+  echo "${qarn_code_pages[0]} -E Launch"
+}
+
+# Runs the Wine suite of ARCH's build (further arguments go to ctest) in
+# QARN_WINE_STREAMS streams side by side (3 unless set), each in a prefix and
+# persistent server of its own: the tests of one prefix share its registry,
+# so they run one at a time, and most of their time is spent waiting on Wine,
+# on a started program or on a box. Checks first that there is one test entry
+# for each test. Prints each pass's output, and fails when any pass fails.
 qarn_run_suite() {
-  local arch=$1 listed entries page
+  local arch=$1 listed entries streams=${QARN_WINE_STREAMS:-3} stream status=0 pass
   shift
-  qarn_start_wine
   cd "$QARN_BUILD/$arch"
-  qarn_in_code_page "${qarn_code_pages[0]}" ctest -j1 --timeout 90 --no-tests=error --output-on-failure "$@" || return 1
+  local base=${WINEPREFIX:-$QARN_BUILD/wine-prefix} logs=$QARN_BUILD/wine-logs passes
+  export WINEPREFIX=$base
+  qarn_make_prefix || return 1
   listed=$(/usr/lib/wine/wine64 bin/qarn_tests.exe --gtest_list_tests </dev/null 2>/dev/null | grep -c '^  ')
   entries=$(ctest -N | sed -n 's/^Total Tests: //p')
   [ "$listed" = "$entries" ] || { echo "FAIL: $listed tests, but $entries test entries"; return 1; }
   echo "$entries test entries, one for each of the $listed tests; each must run its test"
-  for page in "${qarn_code_pages[@]:1}"; do
-    qarn_in_code_page "$page" ctest -j1 --timeout 90 --no-tests=error --output-on-failure -R Launch "$@" || return 1
+  rm -rf "$logs" && mkdir -p "$logs"
+  mapfile -t passes < <(qarn_passes)
+  # Copies of the prefix, once its server (the listing's) is gone. Hard
+  # links: Wine replaces its registry files rather than write into them, and
+  # the tests write only files of their own.
+  /usr/lib/wine/wineserver -w
+  local prefixes=("$base") pids=()
+  for ((stream = 1; stream < streams; stream++)); do
+    prefixes+=("$base-$stream")
+    rm -rf "$base-$stream"
+    cp -al "$base" "$base-$stream"
   done
+  for stream in "${!prefixes[@]}"; do
+    WINEPREFIX=${prefixes[$stream]} qarn_run_stream "$stream" "$streams" "$logs" "$@" &
+    pids+=($!)
+  done
+  for stream in "${!pids[@]}"; do wait "${pids[$stream]}" || status=1; done
+  for pass in "${!passes[@]}"; do cat "$logs/$pass"; done
+  return $status
+}
+
+# Stream STREAM of STREAMS, in the prefix WINEPREFIX: the passes whose
+# number leaves STREAM when divided by STREAMS, one after another. Each
+# pass's output goes to LOGS/PASS.
+qarn_run_stream() {
+  local stream=$1 streams=$2 logs=$3 pass status=0
+  shift 3
+  qarn_start_wine >"$logs/server-$stream" 2>&1 || { cat "$logs/server-$stream"; return 1; }
+  for pass in "${!passes[@]}"; do
+    [ $((pass % streams)) -eq "$stream" ] || continue
+    # shellcheck disable=SC2086  # the pass's ctest arguments are words
+    qarn_in_code_page "${passes[$pass]%% *}" ctest -j1 --timeout 90 --no-tests=error --output-on-failure \
+      ${passes[$pass]#* } "$@" >"$logs/$pass" 2>&1 || status=1
+  done
+  return $status
 }
 
 # Runs a command with LOCALE:CODE_PAGE's locale, once Wine has shown that a
