@@ -3,7 +3,6 @@
 // prints "figure<TAB>value" lines and judges nothing. Its helpers are its own,
 // not the tests', so that a change to the test harness cannot break it.
 #include <windows.h>
-// After windows.h, which it needs.
 #include <psapi.h>
 
 #include <algorithm>
