@@ -83,7 +83,9 @@ class LaunchTest : public ::testing::Test {
   RegistryValue programFilesDir_{kCurrentVersionKey, "ProgramFilesDir", "C:\\Program Files (x86)"};
 };
 
-constexpr char kUnreadable[] = "Failed to launch: the launcher's own path could not be read.";
+constexpr char kUnspellableBox[] =
+    "Failed to launch: the game's folder name cannot be used with this system's language settings. Move the game to a "
+    "folder whose name uses only letters of that language.";
 
 // The log line of a kernel start refused because its path or working folder, in the ANSI code page, would not fit.
 std::string KernelPathTooLong(const std::string& folder) {
@@ -148,7 +150,7 @@ TEST_P(LaunchDecisionTest, StartsTheChosenProgramInItsFolder) {
                 "\" cannot be spelt in the ANSI code page."};
   }
   const char* failed = row.admin ? "Failed to launch zib.launcher.admin.exe" : kKernelBox;
-  EXPECT_EQ(Launch(folder, refused ? kUnreadable : startFails ? failed : nullptr, row.launcher), expected);
+  EXPECT_EQ(Launch(folder, refused ? kUnspellableBox : startFails ? failed : nullptr, row.launcher), expected);
   const std::string started = refused || startFails ? "" : row.admin ? admin : kernel;
   if (!started.empty()) {
     const std::string arguments = row.admin ? "" : " updateandrun zib_launcher ZiBLauncher.exe";
