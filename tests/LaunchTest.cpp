@@ -102,6 +102,11 @@ std::string QuotedInAscii(const std::string& path) {
   return quoted;
 }
 
+// 140 characters of two bytes in code pages 932 and 936 (three in UTF-8), in two folders of 70 (Linux, below Wine,
+// takes no name over 255 bytes): a short UTF-16 path whose ANSI spelling is too long for the kernel's start.
+const std::string kLongInAnsi =
+    fs::path(std::wstring(70, L'\u8868') + L'\\' + std::wstring(70, L'\u8868') + L'\\').u8string();
+
 // Each row also runs under the ANSI code pages 932, 936 and 65001 (scripts/test): the launcher is named and placed as
 // players' machines name and place it.
 struct Decision {
@@ -118,7 +123,8 @@ struct Decision {
   // Below the parent, where a cut of the path's bytes at the last '\' byte (in code page 932 the second byte of some
   // characters is '\'), or a best-fit spelling, would lead: a probe of the program there is never started.
   const char* decoy = nullptr;
-  UINT refusedIn[3] = {};  // the code pages that cannot spell the folder
+  UINT refusedIn[3] = {};      // the code pages that cannot spell the folder
+  bool tooLongInAnsi = false;  // where it is spelt, too long for the kernel's start
 };
 
 class LaunchDecisionTest : public LaunchTest, public ::testing::WithParamInterface<Decision> {};
@@ -144,11 +150,12 @@ TEST_P(LaunchDecisionTest, StartsTheChosenProgramInItsFolder) {
   const std::string decoy = place.path + (row.decoy ? row.decoy : "none\\") + (row.admin ? kAdminName : kKernelName);
   if (row.decoy) CopyProgram("qarn_tests.exe", decoy);
   const bool refused = std::count(std::begin(row.refusedIn), std::end(row.refusedIn), ::GetACP()) > 0;
-  const bool startFails = !row.probes;
+  const bool tooLong = row.tooLongInAnsi && !refused, startFails = tooLong || !row.probes;
   if (refused) {
     expected = {"QARN::Launcher::RunLauncher: The launcher's folder in \"" + QuotedInAscii(folder + row.launcher) +
                 "\" cannot be spelt in the ANSI code page."};
   }
+  if (tooLong) expected = {KernelPathTooLong(folder)};
   const char* failed = row.admin ? "Failed to launch zib.launcher.admin.exe" : kKernelBox;
   EXPECT_EQ(Launch(folder, refused ? kUnspellableBox : startFails ? failed : nullptr, row.launcher), expected);
   const std::string started = refused || startFails ? "" : row.admin ? admin : kernel;
@@ -195,6 +202,9 @@ const Decision kDecisions[] = {
     {.name = "AccentedFolder", .folder = u8"Caf\u00e9\\", .refusedIn = {932}},
     // Code page 1252's best fit for it is "Play", whose programs must never start.
     {.name = "FullwidthFolder", .folder = u8"\uff30lay\\", .decoy = "Play\\", .refusedIn = {1252}},
+    // Outside the Basic Multilingual Plane: one character, a pair of UTF-16 units, which only UTF-8 spells.
+    {.name = "SupplementaryFolder", .folder = u8"\U00020b9f\\", .refusedIn = {1252, 932, 936}},
+    {.name = "LongInAnsi", .folder = kLongInAnsi.c_str(), .refusedIn = {1252}, .tooLongInAnsi = true},
 };
 INSTANTIATE_TEST_SUITE_P(Cases, LaunchDecisionTest, ::testing::ValuesIn(kDecisions), kRowName);
 

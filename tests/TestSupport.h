@@ -150,9 +150,17 @@ class InstallationTest : public ::testing::Test {
   LogRecorder log_;
 };
 
+// Text in the ANSI code page, as UTF-8.
+inline std::string FromAnsi(const std::string& text) {
+  std::wstring wide(text.size(), L'\0');
+  wide.resize(::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0],
+                                    static_cast<int>(wide.size())));
+  return fs::path(wide).u8string();
+}
+
 // Runs `commandLine` in `directory`, standard error to a file; calls `whileRunning` with the process id once it
 // started; expects it to end with 0 within a minute. Returns its log lines as "context: message" (what follows the
-// label and the time).
+// label and the time), in UTF-8 as the tests' own texts.
 inline std::vector<std::string> RunProgram(const std::string& commandLine, const std::string& directory,
                                            const std::function<void(DWORD)>& whileRunning = {}) {
   const TempDir output;
@@ -186,7 +194,7 @@ inline std::vector<std::string> RunProgram(const std::string& commandLine, const
   EXPECT_TRUE(::GetExitCodeProcess(process.Get(), &exitCode) && exitCode == 0) << commandLine << ": " << exitCode;
   stderrFile.Reset();
   for (const std::string& line : Lines(ReadFile(output.path + "err"))) {
-    messages.push_back(line.substr(std::min<size_t>(24, line.size())));
+    messages.push_back(FromAnsi(line.substr(std::min<size_t>(24, line.size()))));
   }
   return messages;
 }
