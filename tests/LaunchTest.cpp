@@ -220,22 +220,4 @@ TEST_F(LaunchTest, KernelFolderThatWouldNotFitIsNotStarted) {
   }
 }
 
-// A read-only migrator fails its first deletion, whose text builds the catalogue from a locale.cfg over its limit:
-// the launcher reads no further, and goes on.
-TEST_F(LaunchTest, SettingsFileOverItsLimitIsReadNoFurther) {
-  const RegistryValue installation(kQarnKey, "LocalRootFolder", root_.path);
-  WriteFile(root_.path + "system\\locale.cfg", "locale=fr_fr\n");
-  fs::resize_file(Native(root_.path + "system\\locale.cfg"), (16 << 20) + 1);
-  ::SetFileAttributesW(Native(cwd_.path + "qarn_migrator.exe").c_str(), FILE_ATTRIBUTE_READONLY);
-  Install(root_.path + "Play\\");
-  const std::string overLimit = "QARN::Common::SettingsFile::SettingsFile::Load: Settings file \"" + root_.path +
-                                "/system/locale.cfg\" is larger than 16 MiB; the rest of it is ignored.";
-  const std::vector<std::string> messages = Launch(root_.path + "Play\\");
-  ASSERT_EQ(messages.size(), 3u);
-  EXPECT_EQ(messages[0], overLimit);  // once for each of the catalogue's two loads
-  EXPECT_EQ(messages[1], overLimit);
-  EXPECT_EQ(messages[2].rfind("QARN::Common::LocalFileSystem::DeleteFileA: ", 0), 0u) << messages[2];
-  EXPECT_FALSE(MigratorLeft());
-}
-
 }  // namespace QARN::Testing

@@ -73,6 +73,12 @@ inline unsigned long long Digest(const std::string& bytes) {
   return digest;
 }
 
+// Settings text of exactly the reader's limit, 16 MiB: `head`, a comment line that fills it, and `last` after
+// `lineEnd`, which counts as one byte of text also when it is CR LF.
+inline std::string AtTheLimit(const std::string& head, const std::string& last, const std::string& lineEnd = "\n") {
+  return head + std::string((16 << 20) - head.size() - 1 - last.size(), '#') + lineEnd + last;
+}
+
 // A table's rows are named by their `name`, in test names and messages.
 template <typename Row>
 auto operator<<(std::ostream& out, const Row& row) -> decltype(out << row.name) {
