@@ -3,8 +3,6 @@
 // prints "figure<TAB>value" lines and judges nothing. Its helpers are its own,
 // not the tests', so that a change to the test harness cannot break it.
 #include <windows.h>
-// After windows.h, which it needs.
-#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -17,6 +15,8 @@
 #include "common/SettingsFile.h"
 #include "common/UniqueAny.h"
 #include "log/Log.h"
+
+#include <psapi.h>
 
 namespace QARN::Bench {
 namespace fs = std::filesystem;

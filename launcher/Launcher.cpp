@@ -71,34 +71,44 @@ std::string QuoteInAnsi(std::wstring_view path) {
   return quoted;
 }
 
+// What the player reads when the launcher cannot name its own folder: the
+// cause, and what to do about it.
+constexpr char kPathUnreadableBox[] =
+    "Failed to launch: the launcher's own path could not be read. Start the game again.";
+constexpr char kPathTooLongBox[] =
+    "Failed to launch: the path of the game's folder is too long. Move the game to a folder with a shorter path.";
+constexpr char kFolderUnspellableBox[] =
+    "Failed to launch: the game's folder name cannot be used with this system's language settings. Move the game to "
+    "a folder whose name uses only letters of that language.";
+
 // The launcher's folder as the ANSI calls must be given it: the wide module
 // path cut after its last separator (in UTF-16 no character hides a '\\'
 // byte, as double-byte ones do in code pages 932, 936 and 950), spelt exactly
-// in the ANSI code page. The file name is not looked at. False, logged, when
-// the platform cannot give the path, when it is longer than the launcher
-// handles, or when the folder has no exact spelling: nothing may be started
-// from a folder it cannot name.
-bool FindLauncherFolder(std::string* folder) {
+// in the ANSI code page. The file name is not looked at. Null when found;
+// otherwise, logged, the failure box's text: the platform cannot give the
+// path, it is longer than the launcher handles, or the folder has no exact
+// spelling. Nothing may be started from a folder it cannot name.
+const char* FindLauncherFolder(std::string* folder) {
   std::wstring path(kLongestModulePath, L'\0');
   const DWORD length = ::GetModuleFileNameW(nullptr, &path[0], kLongestModulePath);
   if (length == 0 || length >= kLongestModulePath) {
     Log::LogPrintf(Log::ERROR, kContext, "Cannot get the launcher's own path (error %lu).",
                    static_cast<unsigned long>(::GetLastError()));
-    return false;
+    return kPathUnreadableBox;
   }
   path.resize(length);
   if (length >= kModulePathSize) {
     Log::LogPrintf(Log::ERROR, kContext, "The launcher's own path \"%s\" is too long: %lu characters, %lu at most.",
                    QuoteInAnsi(path).c_str(), static_cast<unsigned long>(length),
                    static_cast<unsigned long>(kModulePathSize - 1));
-    return false;
+    return kPathTooLongBox;
   }
   if (!SpellExactly(LauncherFolder(path), folder)) {
     Log::LogPrintf(Log::ERROR, kContext, "The launcher's folder in \"%s\" cannot be spelt in the ANSI code page.",
                    QuoteInAnsi(path).c_str());
-    return false;
+    return kFolderUnspellableBox;
   }
-  return true;
+  return nullptr;
 }
 
 std::string ReadCurrentVersionValue(const char* valueName) {
@@ -150,8 +160,8 @@ void ShowFailure(const char* message) {
 
 int RunLauncher() {
   std::string launcherFolder;
-  if (!FindLauncherFolder(&launcherFolder)) {
-    ShowFailure("Failed to launch: the launcher's own path could not be read.");
+  if (const char* refusal = FindLauncherFolder(&launcherFolder)) {
+    ShowFailure(refusal);
     return 0;
   }
   const std::string programW6432Dir = ReadCurrentVersionValue("ProgramW6432Dir");

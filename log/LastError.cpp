@@ -1,7 +1,5 @@
 #include "log/LastError.h"
 
-#include <wininet.h>  // error codes only: WinINet is loaded on first use
-
 #include <cerrno>
 #include <cstring>
 
@@ -10,6 +8,8 @@
 #include "common/UniqueAny.h"
 #include "log/InternetErrorTable.h"
 #include "log/Log.h"
+
+#include <wininet.h>  // error codes only: WinINet is loaded on first use
 
 namespace QARN {
 namespace Log {

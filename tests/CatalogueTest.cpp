@@ -7,9 +7,9 @@ using namespace Common;
 
 struct Locale {
   const char* name;
-  const char* file;           // null: no locale.cfg
-  unsigned long long digest;  // of the nine texts, each with LF, in key order
-  std::uintmax_t size = 0;    // the file's size, when more than its text: zeros follow
+  const char* file;            // null: no locale.cfg
+  unsigned long long digest;   // of the nine texts, each with LF, in key order
+  const char* past = nullptr;  // when given, a comment fills `file` up to its limit, and this follows
 };
 
 class CatalogueTest : public InstallationTest, public ::testing::WithParamInterface<Locale> {};
@@ -28,7 +28,7 @@ std::string Texts() {
 TEST_P(CatalogueTest, HoldsTheTextsOfTheLocale) {
   if (GetParam().file) WriteFile(root_.path + "system\\locale.cfg", GetParam().file);
   if (!GetParam().file) fs::remove(Native(root_.path + "system\\locale.cfg"));
-  if (GetParam().size) fs::resize_file(Native(root_.path + "system\\locale.cfg"), GetParam().size);
+  if (GetParam().past) WriteFile(root_.path + "system\\locale.cfg", AtTheLimit(GetParam().file, "") + GetParam().past);
   const std::string texts = Texts();
   EXPECT_EQ(Digest(texts), GetParam().digest) << texts;
   EXPECT_EQ(ErrorMessageMap::Instance().Find(2), nullptr);
@@ -44,9 +44,9 @@ INSTANTIATE_TEST_SUITE_P(Locales, CatalogueTest,
                                            Locale{"pl_pl", "locale=pl_pl", 0x988f73bea2a53316ULL},
                                            Locale{"Other", "locale=fr_fr.utf8", 0xcaa50c857229aa88ULL},
                                            Locale{"NoFile", nullptr, 0xcaa50c857229aa88ULL},
-                                           // Read no further than its limit, which comes after the locale.
+                                           // A locale line right after the limit is not read.
                                            Locale{"OverTheLimit", "locale=fr_fr\n", 0xbc146b357994236bULL,
-                                                  (16 << 20) + 1}),
+                                                  "locale=de_de\n"}),
                          kRowName);
 
 }  // namespace QARN::Testing

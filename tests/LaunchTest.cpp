@@ -6,6 +6,7 @@
 
 namespace QARN::Testing {
 
+constexpr char kAdminName[] = "zib.launcher.admin.exe", kKernelName[] = "QARN\\system\\qarn_user_kernel.exe";
 constexpr char kKernelBox[] = "Failed to launch QARN\\system\\qarn_user_kernel.exe";
 
 std::string Text(HWND window, bool className = false) {
@@ -23,8 +24,8 @@ class LaunchTest : public ::testing::Test {
     WriteFile(folder + "qarn_migrator.exe", "not in the current directory");
     fs::create_directories(Native(folder + "QARN\\system"));
     CopyProgram("ZiBLauncher.exe", folder + name);
-    if (probes) CopyProgram("qarn_tests.exe", folder + "zib.launcher.admin.exe");
-    if (probes) CopyProgram("qarn_tests.exe", folder + "QARN\\system\\qarn_user_kernel.exe");
+    if (probes) CopyProgram("qarn_tests.exe", folder + kAdminName);
+    if (probes) CopyProgram("qarn_tests.exe", folder + kKernelName);
   }
 
   // Runs the launcher and, when `box` is given, reads and dismisses that failure box. Returns the log lines.
@@ -82,25 +83,48 @@ class LaunchTest : public ::testing::Test {
   RegistryValue programFilesDir_{kCurrentVersionKey, "ProgramFilesDir", "C:\\Program Files (x86)"};
 };
 
-constexpr char kUnreadable[] = "Failed to launch: the launcher's own path could not be read.";
+constexpr char kUnspellableBox[] =
+    "Failed to launch: the game's folder name cannot be used with this system's language settings. Move the game to a "
+    "folder whose name uses only letters of that language.";
+
+// The log line of a kernel start refused because its path or working folder, in the ANSI code page, would not fit.
+std::string KernelPathTooLong(const std::string& folder) {
+  return "QARN::Launcher::RunLauncher: Path too long to start \"" + folder + kKernelName +
+         "\" updateandrun zib_launcher ZiBLauncher.exe in \"" + folder + "QARN\".";
+}
+
+// `path` as a refusal quotes it when the code page spells nothing of it but ASCII: one '?' for each other character.
+std::string QuotedInAscii(const std::string& path) {
+  std::string quoted;
+  for (const char byte : path) {
+    if ((byte & 0xC0) != 0x80) quoted += byte & 0x80 ? '?' : byte;  // UTF-8 continuation bytes add nothing
+  }
+  return quoted;
+}
+
+// 140 characters of two bytes in code pages 932 and 936 (three in UTF-8), in two folders of 70 (Linux, below Wine,
+// takes no name over 255 bytes): a short UTF-16 path whose ANSI spelling is too long for the kernel's start.
+const std::string kLongInAnsi =
+    fs::path(std::wstring(70, L'\u8868') + L'\\' + std::wstring(70, L'\u8868') + L'\\').u8string();
 
 // Each row also runs under the ANSI code pages 932, 936 and 65001 (scripts/test): the launcher is named and placed as
 // players' machines name and place it.
 struct Decision {
   const char* name;
-  const char* parent;  // null: the test's own folder
-  const char* folder;  // below the parent
-  // ProgramW6432Dir, ProgramFilesDir: "~" stands for the parent; null keeps Windows' own value, "-" removes it
-  const char* programW6432Dir;
-  const char* programFilesDir;
-  bool admin;
+  const char* parent = nullptr;   // null: the test's own folder
+  const char* folder = "Play\\";  // below the parent
+  // ProgramW6432Dir (the 64-bit Program Files) and ProgramFilesDir (the x86 one, as the launcher reads it): "~" stands
+  // for the parent; null keeps Windows' own value, "-" removes it
+  const char* w64 = "";
+  const char* x86 = "";
+  bool admin = false;
   bool probes = true;  // else the start fails
   const char* launcher = "ZiBLauncher.exe";
-  // Below the parent, a probe where a cut of the path's bytes at the last '\' byte would find a program: in code
-  // page 932 the second byte of some characters is '\'. Never started.
+  // Below the parent, where a cut of the path's bytes at the last '\' byte (in code page 932 the second byte of some
+  // characters is '\'), or a best-fit spelling, would lead: a probe of the program there is never started.
   const char* decoy = nullptr;
-  UINT refusedIn = 0;            // the code page that cannot spell the folder, if one cannot
-  const char* quoted = nullptr;  // the folder, below the parent, as the refusal names it
+  UINT refusedIn[3] = {};      // the code pages that cannot spell the folder
+  bool tooLongInAnsi = false;  // where it is spelt, too long for the kernel's start
 };
 
 class LaunchDecisionTest : public LaunchTest, public ::testing::WithParamInterface<Decision> {};
@@ -108,11 +132,10 @@ class LaunchDecisionTest : public LaunchTest, public ::testing::WithParamInterfa
 TEST_P(LaunchDecisionTest, StartsTheChosenProgramInItsFolder) {
   const Decision& row = GetParam();
   const TempDir place(row.parent ? row.parent : root_.path);
-  const std::string folder = place.path + row.folder, admin = folder + "zib.launcher.admin.exe",
-                    kernel = folder + "QARN\\system\\qarn_user_kernel.exe";
+  const std::string folder = place.path + row.folder, admin = folder + kAdminName, kernel = folder + kKernelName;
   std::optional<RegistryValue> values[2];
   std::vector<std::string> expected;
-  const char* const rowValues[] = {row.programW6432Dir, row.programFilesDir};
+  const char* const rowValues[] = {row.w64, row.x86};
   for (const int i : {0, 1}) {
     const std::string name = i ? "ProgramFilesDir" : "ProgramW6432Dir";
     if (!rowValues[i]) continue;
@@ -120,27 +143,29 @@ TEST_P(LaunchDecisionTest, StartsTheChosenProgramInItsFolder) {
     values[i].emplace(kCurrentVersionKey, name, text == "-" ? std::nullopt : std::optional(text));
     if (text != "-") continue;
     expected.push_back(
-        "QARN::Common::RegistryHelp::RegKeyValueString::RegKeyValueString: "
-        "Failed to find registry value \"" +
-        name + "\" (2).");
+        "QARN::Common::RegistryHelp::RegKeyValueString::RegKeyValueString: Failed to find registry value \"" + name +
+        "\" (2).");
   }
   Install(folder, row.probes, row.launcher);
-  if (row.decoy) CopyProgram("qarn_tests.exe", place.path + row.decoy);
-  const bool refused = row.refusedIn == ::GetACP();
+  const std::string decoy = place.path + (row.decoy ? row.decoy : "none\\") + (row.admin ? kAdminName : kKernelName);
+  if (row.decoy) CopyProgram("qarn_tests.exe", decoy);
+  const bool refused = std::count(std::begin(row.refusedIn), std::end(row.refusedIn), ::GetACP()) > 0;
+  const bool tooLong = row.tooLongInAnsi && !refused, startFails = tooLong || !row.probes;
   if (refused) {
-    expected = {"QARN::Launcher::RunLauncher: The launcher's folder in \"" + place.path + row.quoted + row.launcher +
+    expected = {"QARN::Launcher::RunLauncher: The launcher's folder in \"" + QuotedInAscii(folder + row.launcher) +
                 "\" cannot be spelt in the ANSI code page."};
   }
+  if (tooLong) expected = {KernelPathTooLong(folder)};
   const char* failed = row.admin ? "Failed to launch zib.launcher.admin.exe" : kKernelBox;
-  EXPECT_EQ(Launch(folder, refused ? kUnreadable : row.probes ? nullptr : failed, row.launcher), expected);
-  const std::string started = refused || !row.probes ? "" : row.admin ? admin : kernel;
+  EXPECT_EQ(Launch(folder, refused ? kUnspellableBox : startFails ? failed : nullptr, row.launcher), expected);
+  const std::string started = refused || startFails ? "" : row.admin ? admin : kernel;
   if (!started.empty()) {
     const std::string arguments = row.admin ? "" : " updateandrun zib_launcher ZiBLauncher.exe";
     const std::string workingFolder = row.admin ? folder.substr(0, folder.size() - 1) : folder + "QARN";
     EXPECT_EQ(ProbeRecord(started),
               (std::vector<std::string>{"\"" + started + "\"" + arguments, workingFolder, "1 with a window"}));
   }
-  for (const std::string& program : {admin, kernel, place.path + (row.decoy ? row.decoy : "none")}) {
+  for (const std::string& program : {admin, kernel, decoy}) {
     if (program != started) {
       EXPECT_FALSE(Exists(program + ".txt")) << program << " was started";
     }
@@ -148,36 +173,40 @@ TEST_P(LaunchDecisionTest, StartsTheChosenProgramInItsFolder) {
   EXPECT_EQ(MigratorLeft(), row.admin || refused);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, LaunchDecisionTest,
-    ::testing::Values(
-        Decision{"Outside", nullptr, "Games\\Play\\", "~Program Files", "~Program Files (x86)", false},
-        Decision{"UnderProgramFilesDir", nullptr, "Program Files (x86)\\Play\\", "~Other", "~Program Files (x86)",
-                 true},
-        Decision{"PrefixWithoutSeparator", nullptr, "Program Files (x86)\\Play\\", "~Program Files", "", true},
-        Decision{"CaseDiffers", nullptr, "program files\\Play\\", "", "~Program Files", false},
-        Decision{"BothMissing", nullptr, "Program Files\\Play\\", "-", "-", false},
-        Decision{"EqualToTheFolder", nullptr, "Play\\", "", "~Play\\", true},
-        Decision{"OneByteLonger", nullptr, "Play\\", "~Play\\x", "", false},
-        Decision{"KernelFailsToStart", nullptr, "Play\\", "", "", false, false},
-        Decision{"AdminFailsToStart", nullptr, "Play\\", "", "~Play", true, false},
-        // Windows' own values, as the launcher, a 32-bit process, sees them, but for the missing 64-bit one.
-        Decision{"ProgramW6432Missing", "C:\\Program Files\\", "Play\\", "-", nullptr, false},
-        // Names the ANSI code page spells with a '\' byte, or cannot spell; only the folder must be spelt.
-        Decision{"DoubleByteFileName", nullptr, "Games\\", "", "", false, true, u8"\u8868.exe",
-                 u8"Games\\\u8868QARN\\system\\qarn_user_kernel.exe"},
-        Decision{"DoubleByteFileNameUnderProgramFiles", nullptr, "Program Files\\Play\\", "", "~Program Files", true,
-                 true, u8"\u30bd\u30d5\u30c8.exe", u8"Program Files\\Play\\\u30bdzib.launcher.admin.exe"},
-        Decision{"CyrillicFileName", nullptr, "Play\\", "", "", false, true,
-                 u8"\u041b\u0430\u0443\u043d\u0447\u0435\u0440.exe"},
-        Decision{"DoubleByteFolder", nullptr, u8"\u8868\\", "", "", false, true, "ZiBLauncher.exe", nullptr, 1252,
-                 "?\\"},
-        Decision{"AccentedFolder", nullptr, u8"Caf\u00e9\\", "", "", false, true, "ZiBLauncher.exe", nullptr, 932,
-                 "Caf?\\"},
-        // Code page 1252's best fit for it is "Play", whose programs must never start.
-        Decision{"FullwidthFolder", nullptr, u8"\uff30lay\\", "", "", false, true, "ZiBLauncher.exe",
-                 "Play\\QARN\\system\\qarn_user_kernel.exe", 1252, "?lay\\"}),
-    kRowName);
+const Decision kDecisions[] = {
+    {.name = "Outside", .folder = "Games\\Play\\", .w64 = "~Program Files", .x86 = "~Program Files (x86)"},
+    {.name = "UnderProgramFilesDir",
+     .folder = "Program Files (x86)\\Play\\",
+     .w64 = "~Other",
+     .x86 = "~Program Files (x86)",
+     .admin = true},
+    {.name = "PrefixWithoutSeparator", .folder = "Program Files (x86)\\Play\\", .w64 = "~Program Files", .admin = true},
+    {.name = "CaseDiffers", .folder = "program files\\Play\\", .x86 = "~Program Files"},
+    {.name = "BothMissing", .folder = "Program Files\\Play\\", .w64 = "-", .x86 = "-"},
+    {.name = "EqualToTheFolder", .x86 = "~Play\\", .admin = true},
+    {.name = "OneByteLonger", .w64 = "~Play\\x"},
+    {.name = "KernelFailsToStart", .probes = false},
+    {.name = "AdminFailsToStart", .x86 = "~Play", .admin = true, .probes = false},
+    // Windows' own values, as the launcher, a 32-bit process, sees them, but for the missing 64-bit one.
+    {.name = "ProgramW6432Missing", .parent = "C:\\Program Files\\", .w64 = "-", .x86 = nullptr},
+    // Names the ANSI code page spells with a '\' byte, or cannot spell; only the folder must be spelt.
+    {.name = "DoubleByteFileName", .folder = "Games\\", .launcher = u8"\u8868.exe", .decoy = u8"Games\\\u8868"},
+    {.name = "DoubleByteFileNameUnderProgramFiles",
+     .folder = "Program Files\\Play\\",
+     .x86 = "~Program Files",
+     .admin = true,
+     .launcher = u8"\u30bd\u30d5\u30c8.exe",
+     .decoy = u8"Program Files\\Play\\\u30bd"},
+    {.name = "CyrillicFileName", .launcher = u8"\u041b\u0430\u0443\u043d\u0447\u0435\u0440.exe"},
+    {.name = "DoubleByteFolder", .folder = u8"\u8868\\", .refusedIn = {1252}},
+    {.name = "AccentedFolder", .folder = u8"Caf\u00e9\\", .refusedIn = {932}},
+    // Code page 1252's best fit for it is "Play", whose programs must never start.
+    {.name = "FullwidthFolder", .folder = u8"\uff30lay\\", .decoy = "Play\\", .refusedIn = {1252}},
+    // Outside the Basic Multilingual Plane: one character, a pair of UTF-16 units, which only UTF-8 spells.
+    {.name = "SupplementaryFolder", .folder = u8"\U00020b9f\\", .refusedIn = {1252, 932, 936}},
+    {.name = "LongInAnsi", .folder = kLongInAnsi.c_str(), .refusedIn = {1252}, .tooLongInAnsi = true},
+};
+INSTANTIATE_TEST_SUITE_P(Cases, LaunchDecisionTest, ::testing::ValuesIn(kDecisions), kRowName);
 
 // The kernel's working folder, the launcher folder and four characters, must fit in 259: a cut one is never handed
 // on. (Wine starts no program whose path passes 259 characters: the kernel fails at either length.)
@@ -186,30 +215,9 @@ TEST_F(LaunchTest, KernelFolderThatWouldNotFitIsNotStarted) {
     const std::string folder = root_.path + std::string(length - root_.path.size() - 1, 'f') + "\\";
     Install(folder, true, "L.e");
     WriteFile(cwd_.path + "qarn_migrator.exe", "");
-    const std::string tooLong = "QARN::Launcher::RunLauncher: Path too long to start \"" + folder +
-                                "QARN\\system\\qarn_user_kernel.exe\" updateandrun zib_launcher ZiBLauncher.exe in \"" +
-                                folder + "QARN\".";
-    EXPECT_EQ(Launch(folder, kKernelBox, "L.e"), std::vector<std::string>(length == 256, tooLong));
+    EXPECT_EQ(Launch(folder, kKernelBox, "L.e"), std::vector<std::string>(length == 256, KernelPathTooLong(folder)));
     EXPECT_FALSE(MigratorLeft());
   }
-}
-
-// A read-only migrator fails its first deletion, whose text builds the catalogue from a locale.cfg over its limit:
-// the launcher reads no further, and goes on.
-TEST_F(LaunchTest, SettingsFileOverItsLimitIsReadNoFurther) {
-  const RegistryValue installation(kQarnKey, "LocalRootFolder", root_.path);
-  WriteFile(root_.path + "system\\locale.cfg", "locale=fr_fr\n");
-  fs::resize_file(Native(root_.path + "system\\locale.cfg"), (16 << 20) + 1);
-  ::SetFileAttributesW(Native(cwd_.path + "qarn_migrator.exe").c_str(), FILE_ATTRIBUTE_READONLY);
-  Install(root_.path + "Play\\");
-  const std::string overLimit = "QARN::Common::SettingsFile::SettingsFile::Load: Settings file \"" + root_.path +
-                                "/system/locale.cfg\" is larger than 16 MiB; the rest of it is ignored.";
-  const std::vector<std::string> messages = Launch(root_.path + "Play\\");
-  ASSERT_EQ(messages.size(), 3u);
-  EXPECT_EQ(messages[0], overLimit);  // once for each of the catalogue's two loads
-  EXPECT_EQ(messages[1], overLimit);
-  EXPECT_EQ(messages[2].rfind("QARN::Common::LocalFileSystem::DeleteFileA: ", 0), 0u) << messages[2];
-  EXPECT_FALSE(MigratorLeft());
 }
 
 }  // namespace QARN::Testing

@@ -1,7 +1,7 @@
 // Registry values read as text, under a key of the tests' own, and the installation root, read once per process.
 #include "common/RegKeyValueString.h"
 #include "tests/TestSupport.h"
-// After windows.h, which the headers above bring.
+
 #include <sddl.h>
 
 namespace QARN::Testing {

@@ -73,6 +73,12 @@ inline unsigned long long Digest(const std::string& bytes) {
   return digest;
 }
 
+// Settings text of exactly the reader's limit, 16 MiB: `head`, a comment line that fills it, and `last` after
+// `lineEnd`, which counts as one byte of text also when it is CR LF.
+inline std::string AtTheLimit(const std::string& head, const std::string& last, const std::string& lineEnd = "\n") {
+  return head + std::string((16 << 20) - head.size() - 1 - last.size(), '#') + lineEnd + last;
+}
+
 // A table's rows are named by their `name`, in test names and messages.
 template <typename Row>
 auto operator<<(std::ostream& out, const Row& row) -> decltype(out << row.name) {
@@ -150,9 +156,17 @@ class InstallationTest : public ::testing::Test {
   LogRecorder log_;
 };
 
+// Text in the ANSI code page, as UTF-8.
+inline std::string FromAnsi(const std::string& text) {
+  std::wstring wide(text.size(), L'\0');
+  wide.resize(::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0],
+                                    static_cast<int>(wide.size())));
+  return fs::path(wide).u8string();
+}
+
 // Runs `commandLine` in `directory`, standard error to a file; calls `whileRunning` with the process id once it
 // started; expects it to end with 0 within a minute. Returns its log lines as "context: message" (what follows the
-// label and the time).
+// label and the time), in UTF-8 as the tests' own texts.
 inline std::vector<std::string> RunProgram(const std::string& commandLine, const std::string& directory,
                                            const std::function<void(DWORD)>& whileRunning = {}) {
   const TempDir output;
@@ -186,7 +200,7 @@ inline std::vector<std::string> RunProgram(const std::string& commandLine, const
   EXPECT_TRUE(::GetExitCodeProcess(process.Get(), &exitCode) && exitCode == 0) << commandLine << ": " << exitCode;
   stderrFile.Reset();
   for (const std::string& line : Lines(ReadFile(output.path + "err"))) {
-    messages.push_back(line.substr(std::min<size_t>(24, line.size())));
+    messages.push_back(FromAnsi(line.substr(std::min<size_t>(24, line.size()))));
   }
   return messages;
 }
