@@ -314,3 +314,21 @@ qarn_in_code_page() {
   [ "$actual" = "$expected" ] || { echo "FAIL: Wine gives code page $actual under $locale, not $expected"; return 1; }
   LC_ALL=$locale "$@"
 }
+
+# What the program built in BUILD holds from outside the project, one
+# "NAME PATH" a line: the archives its link took members from and the objects
+# it loaded, by file name (from the link's map), and the header libraries
+# the compiler read from the host's /usr/include (only Boost, through the
+# build's boost-include link), by folder (from its dependency files).
+qarn_release_inputs() {
+  local build
+  build=$(realpath "$1")
+  {
+    (cd "$build" && {
+      sed -n '/^Archive member included/,/^\(Discarded input sections\|Memory Configuration\)/ s/^\([^ ].*\.a\)(.*/\1/p' ZiBLauncher.map
+      sed -n 's/^LOAD \(.*\.o\)$/\1/p' ZiBLauncher.map
+    } | sort -u | xargs -r realpath | grep -v "^$build/" | sed 's|.*/\(.*\)|\1 &|')
+    find "$build/CMakeFiles" -name '*.d' -exec grep -ohE '/usr/include/[^/ ]+/[^ ]+' {} + |
+      sed 's|^\(/usr/include/[^/]*/\).*|\1 &|' | sort -u -k1,1
+  } | sort -u -k1,1
+}
