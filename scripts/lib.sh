@@ -332,3 +332,20 @@ qarn_release_inputs() {
       sed 's|^\(/usr/include/[^/]*/\).*|\1 &|' | sort -u -k1,1
   } | sort -u -k1,1
 }
+
+# Fields of a PE32 FILE: the little-endian unsigned integer of BYTES bytes at
+# OFFSET; where its checksum is, and its certificate table's directory entry
+# (the table's file offset, then its size).
+qarn_read_le() { od -An -v --endian=little -tu"$3" -j"$2" -N"$3" "$1" | tr -d ' '; }
+qarn_pe_checksum_at() { echo $(($(qarn_read_le "$1" 60 4) + 88)); }
+qarn_pe_certificates_at() { echo $(($(qarn_read_le "$1" 60 4) + 152)); }
+
+# The checksum of FILE's bytes as Windows and osslsigncode compute it: its
+# 16-bit words summed, the checksum field left out, the carries folded back
+# in, plus the file's length.
+qarn_pe_checksum() {
+  od -An -v --endian=little -tu2 -w2 "$1" |
+    awk -v skip=$(($(qarn_pe_checksum_at "$1") / 2)) -v size="$(stat -c %s "$1")" '
+      NR - 1 != skip && NR - 1 != skip + 1 { sum += $1 }
+      END { while (sum > 65535) sum = sum % 65536 + int(sum / 65536); print sum + size }'
+}
