@@ -16,12 +16,17 @@ qarn_code_pages=(C.UTF-8:1252 ja_JP.UTF-8:932 zh_CN.UTF-8:936 hi_IN.UTF-8:65001)
 # runs no 32-bit code, a qemu-user that can. The package lists are updated
 # once, also across the scripts one script runs.
 qarn_install_packages() {
-  local missing=() package sudo= emulator=
+  local missing=() package sudo= emulator= statuses
   [ "$(id -u)" -eq 0 ] || sudo=sudo
-  for package in "${qarn_packages[@]}" "$@"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null |
-      grep -q 'install ok installed' || missing+=("$package")
-  done
+  # One query answers when all are installed, as they are but the first time
+  # (one per package costs a tenth of a second each, for each script).
+  if ! statuses=$(dpkg-query -W -f='${db:Status-Abbrev}\n' "${qarn_packages[@]}" "$@" 2>/dev/null) ||
+    grep -qv '^ii ' <<<"$statuses"; then
+    for package in "${qarn_packages[@]}" "$@"; do
+      dpkg-query -W -f='${Status}' "$package" 2>/dev/null |
+        grep -q 'install ok installed' || missing+=("$package")
+    done
+  fi
   qarn_runs_32bit || [ -n "$(qarn_usable_qemu)" ] || { emulator=qemu-user-static && qarn_add_backports; }
   [ ${#missing[@]} -eq 0 ] && [ -z "$emulator" ] && return 0
   dpkg --print-foreign-architectures | grep -qx i386 ||
