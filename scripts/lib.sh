@@ -246,13 +246,14 @@ qarn_stop_wine() {
 }
 
 # The passes of the Wine suite, longest first, each "LOCALE:CODE_PAGE CTEST-
-# ARGUMENTS": the whole suite under 1252, the launch tests again under each
-# other ANSI code page of players' machines.
+# ARGUMENTS": the whole suite under 1252, in two, and the launch decisions
+# whose names code pages spell differently again under each other ANSI code
+# page of players' machines.
 qarn_passes() {
   local page
-  echo "${qarn_code_pages[0]} -R Launch"
-  for page in "${qarn_code_pages[@]:1}"; do echo "$page -R Launch"; done
   echo "${qarn_code_pages[0]} -E Launch"
+  echo "${qarn_code_pages[0]} -R Launch"
+  for page in "${qarn_code_pages[@]:1}"; do echo "$page -R ^Spellings/"; done
 }
 
 # Runs the Wine suite of ARCH's build (further arguments go to ctest) in
@@ -272,7 +273,7 @@ qarn_run_suite() {
   entries=$(ctest -N | sed -n 's/^Total Tests: //p')
   [ "$listed" = "$entries" ] || { echo "FAIL: $listed tests, but $entries test entries"; return 1; }
   echo "$entries test entries, one for each of the $listed tests; each must run its test"
-  rm -rf "$logs" && mkdir -p "$logs"
+  rm -rf "$logs" && mkdir -p "$logs" && : >"$logs/taken"
   mapfile -t passes < <(qarn_passes)
   # Copies of the prefix, once its server (the listing's) is gone. Hard
   # links: Wine replaces its registry files rather than write into them, and
@@ -285,7 +286,7 @@ qarn_run_suite() {
     cp -al "$base" "$base-$stream"
   done
   for stream in "${!prefixes[@]}"; do
-    WINEPREFIX=${prefixes[$stream]} qarn_run_stream "$stream" "$streams" "$logs" "$@" &
+    WINEPREFIX=${prefixes[$stream]} qarn_run_stream "$stream" "$logs" "$@" &
     pids+=($!)
   done
   for stream in "${!pids[@]}"; do wait "${pids[$stream]}" || status=1; done
@@ -293,20 +294,27 @@ qarn_run_suite() {
   return $status
 }
 
-# Stream STREAM of STREAMS, in the prefix WINEPREFIX: the passes whose
-# number leaves STREAM when divided by STREAMS, one after another. Each
-# pass's output goes to LOGS/PASS.
+# Stream STREAM, in the prefix WINEPREFIX: takes the passes one after
+# another, each the first that no stream has taken yet, until none is left.
+# Each pass's output goes to LOGS/PASS.
 qarn_run_stream() {
-  local stream=$1 streams=$2 logs=$3 pass status=0
-  shift 3
+  local stream=$1 logs=$2 pass status=0
+  shift 2
   qarn_start_wine >"$logs/server-$stream" 2>&1 || { cat "$logs/server-$stream"; return 1; }
-  for pass in "${!passes[@]}"; do
-    [ $((pass % streams)) -eq "$stream" ] || continue
+  while pass=$(qarn_take_pass "$logs"); do
     # shellcheck disable=SC2086  # the pass's ctest arguments are words
     qarn_in_code_page "${passes[$pass]%% *}" ctest -j1 --timeout 90 --no-tests=error --output-on-failure \
       ${passes[$pass]#* } "$@" >"$logs/$pass" 2>&1 || status=1
   done
   return $status
+}
+
+# The number of the first pass that no stream has taken, now taken; fails
+# when none is left.
+qarn_take_pass() {
+  local next
+  next=$(flock "$1/taken" sh -c 'n=$(wc -l <"$0"); echo >>"$0"; echo "$n"' "$1/taken")
+  [ "$next" -lt "${#passes[@]}" ] && echo "$next"
 }
 
 # Runs a command with LOCALE:CODE_PAGE's locale, once Wine has shown that a

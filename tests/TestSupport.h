@@ -164,9 +164,24 @@ inline std::string FromAnsi(const std::string& text) {
   return fs::path(wide).u8string();
 }
 
-// Runs `commandLine` in `directory`, standard error to a file; calls `whileRunning` with the process id once it
-// started; expects it to end with 0 within a minute. Returns its log lines as "context: message" (what follows the
-// label and the time), in UTF-8 as the tests' own texts.
+// How long a test waits for what a program it started should do (end, show a box, leave a record): well within
+// ctest's minute for the whole test, so that a wait that is never met fails with a message saying what it waited for.
+constexpr DWORD kPatienceMs = 20000;
+
+// Calls `done` every 20 ms until it holds; false when `patienceMs` pass first.
+template <typename Done>
+bool Poll(Done done, DWORD patienceMs = kPatienceMs) {
+  const ULONGLONG deadline = ::GetTickCount64() + patienceMs;
+  while (!done()) {
+    if (::GetTickCount64() >= deadline) return false;
+    ::Sleep(20);
+  }
+  return true;
+}
+
+// Runs `commandLine` in `directory`, standard error to a file; while it runs, calls `whileRunning` with its process
+// id every 20 ms; expects it to end with 0 within kPatienceMs. Returns its log lines as "context: message" (what
+// follows the label and the time), in UTF-8 as the tests' own texts.
 inline std::vector<std::string> RunProgram(const std::string& commandLine, const std::string& directory,
                                            const std::function<void(DWORD)>& whileRunning = {}) {
   const TempDir output;
@@ -193,8 +208,11 @@ inline std::vector<std::string> RunProgram(const std::string& commandLine, const
     return messages;
   }
   const Common::UniqueHandle process(info.hProcess), thread(info.hThread);
-  if (whileRunning) whileRunning(info.dwProcessId);
-  EXPECT_EQ(::WaitForSingleObject(process.Get(), 60000), WAIT_OBJECT_0) << commandLine << " ran over a minute";
+  EXPECT_TRUE(Poll([&] {
+    if (whileRunning) whileRunning(info.dwProcessId);
+    return ::WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0;
+  })) << commandLine
+      << " still ran after " << kPatienceMs / 1000 << " s";
   ::TerminateProcess(process.Get(), 1);  // if it is still running
   DWORD exitCode = 1;
   EXPECT_TRUE(::GetExitCodeProcess(process.Get(), &exitCode) && exitCode == 0) << commandLine << ": " << exitCode;
@@ -205,14 +223,12 @@ inline std::vector<std::string> RunProgram(const std::string& commandLine, const
   return messages;
 }
 
-// The test program, run under another name, stands in for the programs the
-// launcher starts (see its main): the record of the one at `program` (command
-// line, current directory, its console); empty after 10 s without.
+// The test program, run under another name, stands in for the programs the launcher starts (see its main): the record
+// of the one at `program` (command line, current directory, its console); empty, and a failure, when none comes.
 inline std::vector<std::string> ProbeRecord(const std::string& program) {
   std::vector<std::string> record;
-  for (int wait = 0; wait < 500 && (record = Lines(ReadFile(program + ".txt"))).empty(); ++wait) {
-    ::Sleep(20);
-  }
+  EXPECT_TRUE(Poll([&] { return !(record = Lines(ReadFile(program + ".txt"))).empty(); }))
+      << "no record from " << program << " after " << kPatienceMs / 1000 << " s";
   return record;
 }
 
