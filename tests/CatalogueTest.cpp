@@ -26,9 +26,9 @@ std::string Texts() {
 }
 
 TEST_P(CatalogueTest, HoldsTheTextsOfTheLocale) {
-  if (GetParam().file) WriteFile(root_.path + "system\\locale.cfg", GetParam().file);
-  if (!GetParam().file) fs::remove(Native(root_.path + "system\\locale.cfg"));
-  if (GetParam().past) WriteFile(root_.path + "system\\locale.cfg", AtTheLimit(GetParam().file, "") + GetParam().past);
+  const Locale& row = GetParam();
+  if (!row.file) fs::remove(Native(root_.path + "system\\locale.cfg"));
+  if (row.file) WriteFile(root_.path + "system\\locale.cfg", row.past ? AtTheLimit(row.file, "") + row.past : row.file);
   const std::string texts = Texts();
   EXPECT_EQ(Digest(texts), GetParam().digest) << texts;
   EXPECT_EQ(ErrorMessageMap::Instance().Find(2), nullptr);

@@ -1,6 +1,7 @@
 // The shipped launcher, run from installations whose two programs are probes, with a leftover migrator in its
 // current directory and another, which must stay, in its own folder.
 #include <algorithm>
+#include <deque>
 
 #include "tests/TestSupport.h"
 
@@ -28,7 +29,7 @@ class LaunchTest : public ::testing::Test {
     if (probes) CopyProgram("qarn_tests.exe", folder + kKernelName);
   }
 
-  // Runs the launcher; reads and dismisses the failure box saying `box`, and fails on any other box, which nothing
+  // Runs the launcher; checks and dismisses the failure box saying `box`, and fails on any other box, which nothing
   // else would dismiss. Returns the log lines.
   std::vector<std::string> Launch(const std::string& folder, const char* box = nullptr,
                                   const std::string& name = "ZiBLauncher.exe") {
@@ -38,7 +39,12 @@ class LaunchTest : public ::testing::Test {
       if (!shown) return;
       const std::vector<std::string> content = Content(shown);
       if (box && !dismissed) {
-        CheckBox(shown, content, box);
+        EXPECT_EQ(content, (std::vector<std::string>{"Button:" + std::to_string(IDOK), "Static:" + std::string(box)}));
+        // The platform's own caption, "Error" in the user's language: user32's string 2.
+        wchar_t caption[64] = {};
+        ::LoadStringW(::GetModuleHandleW(L"user32.dll"), 2, caption, 64);
+        EXPECT_EQ(Text(shown), fs::path(caption).u8string());
+        EXPECT_TRUE(MigratorLeft()) << "removed while the box showed";
       } else {
         ADD_FAILURE() << "unexpected box: " << ::testing::PrintToString(content);
       }
@@ -73,16 +79,6 @@ class LaunchTest : public ::testing::Test {
     }
     std::sort(shown.begin(), shown.end());
     return shown;
-  }
-
-  // Checks the box's caption, text and buttons, and that the migrator is still there while it shows.
-  void CheckBox(HWND box, const std::vector<std::string>& content, const std::string& text) {
-    EXPECT_EQ(content, (std::vector<std::string>{"Button:" + std::to_string(IDOK), "Static:" + text}));
-    // The platform's own caption, "Error" in the user's language: user32's string 2.
-    wchar_t caption[64] = {};
-    ::LoadStringW(::GetModuleHandleW(L"user32.dll"), 2, caption, 64);
-    EXPECT_EQ(Text(box), fs::path(caption).u8string());
-    EXPECT_TRUE(MigratorLeft());
   }
 
   bool MigratorLeft() { return Exists(cwd_.path + "qarn_migrator.exe"); }
@@ -141,18 +137,16 @@ TEST_P(LaunchDecisionTest, StartsTheChosenProgramInItsFolder) {
   const Decision& row = GetParam();
   const TempDir place(row.parent ? row.parent : root_.path);
   const std::string folder = place.path + row.folder, admin = folder + kAdminName, kernel = folder + kKernelName;
-  std::optional<RegistryValue> values[2];
+  std::deque<RegistryValue> values;  // they stay where they are made, and are restored when they go
   std::vector<std::string> expected;
-  const char* const rowValues[] = {row.w64, row.x86};
-  for (const int i : {0, 1}) {
-    const std::string name = i ? "ProgramFilesDir" : "ProgramW6432Dir";
-    if (!rowValues[i]) continue;
-    const std::string text = rowValues[i][0] == '~' ? place.path + (rowValues[i] + 1) : rowValues[i];
-    values[i].emplace(kCurrentVersionKey, name, text == "-" ? std::nullopt : std::optional(text));
+  for (const auto& [name, value] : {std::pair{"ProgramW6432Dir", row.w64}, {"ProgramFilesDir", row.x86}}) {
+    if (!value) continue;
+    const std::string text = value[0] == '~' ? place.path + (value + 1) : value;
+    values.emplace_back(kCurrentVersionKey, name, text == "-" ? std::nullopt : std::optional(text));
     if (text != "-") continue;
     expected.push_back(
-        "QARN::Common::RegistryHelp::RegKeyValueString::RegKeyValueString: Failed to find registry value \"" + name +
-        "\" (2).");
+        "QARN::Common::RegistryHelp::RegKeyValueString::RegKeyValueString: Failed to find registry value \"" +
+        std::string(name) + "\" (2).");
   }
   Install(folder, row.probes, row.launcher);
   const std::string decoy = place.path + (row.decoy ? row.decoy : "none\\") + (row.admin ? kAdminName : kKernelName);

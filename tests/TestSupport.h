@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -52,17 +53,11 @@ inline std::string ReadFile(const std::string& path) {
 
 inline bool Exists(const std::string& path) { return fs::exists(Native(path)); }
 
-// Splits at LF, dropping CRs (Wine writes CR LF) and a last empty piece.
+// Splits at LF, dropping the CR before it (Wine writes CR LF) and a last empty piece.
 inline std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines(1);
-  for (const char c : text) {
-    if (c == '\n') {
-      lines.emplace_back();
-    } else if (c != '\r') {
-      lines.back() += c;
-    }
-  }
-  if (lines.back().empty()) lines.pop_back();
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line.substr(0, line.find_last_not_of('\r') + 1));
   return lines;
 }
 
@@ -171,10 +166,8 @@ constexpr DWORD kPatienceMs = 20000;
 // Calls `done` every 20 ms until it holds; false when `patienceMs` pass first.
 template <typename Done>
 bool Poll(Done done, DWORD patienceMs = kPatienceMs) {
-  const ULONGLONG deadline = ::GetTickCount64() + patienceMs;
-  while (!done()) {
+  for (const ULONGLONG deadline = ::GetTickCount64() + patienceMs; !done(); ::Sleep(20)) {
     if (::GetTickCount64() >= deadline) return false;
-    ::Sleep(20);
   }
   return true;
 }
