@@ -259,9 +259,10 @@ qarn_passes() {
 # Runs the Wine suite of ARCH's build (further arguments go to ctest) in
 # QARN_WINE_STREAMS streams side by side (3 unless set), each in a prefix and
 # persistent server of its own: the tests of one prefix share its registry,
-# so they run one at a time, and most of their time is spent waiting on Wine,
-# on a started program or on a box. Checks first that there is one test entry
-# for each test. Prints each pass's output, and fails when any pass fails.
+# so they run one at a time, but a test leaves the processor idle while it
+# waits on Wine, on a started program or on a box, which another stream's
+# test can use. Checks first that there is one test entry for each test.
+# Prints each pass's output, and fails when any pass fails.
 qarn_run_suite() {
   local arch=$1 listed entries streams=${QARN_WINE_STREAMS:-3} stream status=0 pass
   shift
@@ -275,15 +276,20 @@ qarn_run_suite() {
   echo "$entries test entries, one for each of the $listed tests; each must run its test"
   rm -rf "$logs" && mkdir -p "$logs" && : >"$logs/taken"
   mapfile -t passes < <(qarn_passes)
-  # Copies of the prefix, once its server (the listing's) is gone. Hard
-  # links: Wine replaces its registry files rather than write into them, and
-  # the tests write only files of their own.
+  # Copies of the prefix, once its server (the listing's) is gone: hard
+  # links, but for the files Wine writes after it made the prefix. It writes
+  # a registry file that has other links straight into it, where every
+  # prefix would read what another wrote; the tests write only files of
+  # their own.
   /usr/lib/wine/wineserver -w
-  local prefixes=("$base") pids=()
+  local prefixes=("$base") pids=() file
   for ((stream = 1; stream < streams; stream++)); do
     prefixes+=("$base-$stream")
     rm -rf "$base-$stream"
     cp -al "$base" "$base-$stream"
+    for file in "$base"/*.reg "$base"/.update-timestamp "$base"/drive_c/windows/*.ini; do
+      cp --remove-destination "$file" "$base-$stream/${file#"$base"/}"
+    done
   done
   for stream in "${!prefixes[@]}"; do
     WINEPREFIX=${prefixes[$stream]} qarn_run_stream "$stream" "$logs" "$@" &
