@@ -149,7 +149,7 @@ qarn_choose_arch() {
       return 0
     fi
     if ! qarn_register_qemu || ! qarn_runs_32bit; then
-      QARN_32BIT="this kernel runs no 32-bit code, and qemu-user could not be registered for it (binfmt_misc needs root)"
+      QARN_32BIT="this kernel runs no 32-bit code, and qemu-user could not be made to run it (registering it with binfmt_misc needs root)"
       return 0
     fi
   fi
