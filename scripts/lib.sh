@@ -7,6 +7,11 @@ qarn_packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   binutils-mingw-w64-i686 libboost-dev googletest cmake make wine64
   wine32:i386 xvfb xauth locales)
 
+# What changes the machine (packages, locales, the kernel's handlers) runs
+# through sudo unless the scripts run as root.
+qarn_sudo=
+[ "$(id -u)" -eq 0 ] || qarn_sudo=sudo
+
 # The Unix locales under which Wine runs programs with the ANSI code pages of
 # players' machines, each with the code page it gives.
 qarn_code_pages=(C.UTF-8:1252 ja_JP.UTF-8:932 zh_CN.UTF-8:936 hi_IN.UTF-8:65001)
@@ -16,8 +21,7 @@ qarn_code_pages=(C.UTF-8:1252 ja_JP.UTF-8:932 zh_CN.UTF-8:936 hi_IN.UTF-8:65001)
 # runs no 32-bit code, a qemu-user that can. The package lists are updated
 # once, also across the scripts one script runs.
 qarn_install_packages() {
-  local missing=() package sudo= emulator= statuses
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  local missing=() package emulator= statuses
   # One query answers when all are installed, as they are but the first time
   # (one per package costs a tenth of a second each, for each script).
   if ! statuses=$(dpkg-query -W -f='${db:Status-Abbrev}\n' "${qarn_packages[@]}" "$@" 2>/dev/null) ||
@@ -30,9 +34,9 @@ qarn_install_packages() {
   qarn_runs_32bit || [ -n "$(qarn_usable_qemu)" ] || { emulator=qemu-user-static && qarn_add_backports; }
   [ ${#missing[@]} -eq 0 ] && [ -z "$emulator" ] && return 0
   dpkg --print-foreign-architectures | grep -qx i386 ||
-    $sudo dpkg --add-architecture i386
+    $qarn_sudo dpkg --add-architecture i386
   if [ -z "${QARN_APT_UPDATED:-}" ]; then
-    $sudo apt-get update -qq
+    $qarn_sudo apt-get update -qq
     export QARN_APT_UPDATED=1
   fi
   if [ ${#missing[@]} -gt 0 ]; then
@@ -42,7 +46,7 @@ qarn_install_packages() {
     wine_version=$(apt-cache policy wine64 | sed -n 's/^ *Candidate: //p')
     missing=("${missing[@]/#wine32:i386/wine32:i386=$wine_version}")
     missing=("${missing[@]/#wine64/wine64=$wine_version}")
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq \
+    DEBIAN_FRONTEND=noninteractive $qarn_sudo apt-get install -y -qq \
       --no-install-recommends "${missing[@]}" >/dev/null
   fi
   [ -z "$emulator" ] || qarn_install_qemu || echo "No qemu-user-static 8 or later among the packages."
@@ -50,12 +54,11 @@ qarn_install_packages() {
 
 # Makes the locales of qarn_code_pages that the machine lacks.
 qarn_make_locales() {
-  local page locale sudo=
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  local page locale
   for page in "${qarn_code_pages[@]}"; do
     locale=${page%:*}
     grep -qix "${locale/UTF-8/utf8}" <<<"$(locale -a)" ||
-      $sudo localedef -i "${locale%.*}" -f UTF-8 "$locale"
+      $qarn_sudo localedef -i "${locale%.*}" -f UTF-8 "$locale"
   done
 }
 
@@ -99,14 +102,13 @@ qarn_usable_qemu() {
 # sources (its packages are installed only when asked for by version), before
 # the one apt-get update.
 qarn_add_backports() {
-  local codename sudo=
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  local codename
   codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
   [ -n "$codename" ] && [ "$codename" != sid ] || return 0
   ! grep -rqs "$codename-backports" /etc/apt/sources.list /etc/apt/sources.list.d || return 0
   printf '%s\n' "Types: deb" "URIs: http://deb.debian.org/debian" "Suites: $codename-backports" \
     "Components: main" "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" |
-    $sudo tee "/etc/apt/sources.list.d/$codename-backports.sources" >/dev/null
+    $qarn_sudo tee "/etc/apt/sources.list.d/$codename-backports.sources" >/dev/null
   unset QARN_APT_UPDATED  # the new suite's list is not there yet
 }
 
@@ -114,13 +116,12 @@ qarn_add_backports() {
 # from whichever suite has it: only that package, which is static and needs
 # no other.
 qarn_install_qemu() {
-  local version sudo=
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  local version
   version=$(apt-cache madison qemu-user-static | awk -F' *[|] *' '{print $2}' |
     while read -r v; do dpkg --compare-versions "$v" ge 1:8 && echo "$v"; done | sort -V | tail -n1)
   [ -n "$version" ] || return 1
   echo "Installing: qemu-user-static=$version (runs 32-bit programs on this kernel)"
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+  DEBIAN_FRONTEND=noninteractive $qarn_sudo apt-get install -y -qq --no-install-recommends \
     "qemu-user-static=$version" >/dev/null
 }
 
@@ -128,13 +129,11 @@ qarn_install_qemu() {
 # handler for the host's own family): mounts binfmt_misc where needed and
 # registers /usr/bin/qemu-i386-static, opened now (flag F), until the next boot.
 qarn_register_qemu() {
-  local sudo=
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
-  [ -e "$qarn_binfmt/register" ] || $sudo mount -t binfmt_misc binfmt_misc "$qarn_binfmt" 2>/dev/null || return 1
-  [ ! -e "$qarn_binfmt/qemu-i386" ] || echo -1 | $sudo tee "$qarn_binfmt/qemu-i386" >/dev/null
+  [ -e "$qarn_binfmt/register" ] || $qarn_sudo mount -t binfmt_misc binfmt_misc "$qarn_binfmt" 2>/dev/null || return 1
+  [ ! -e "$qarn_binfmt/qemu-i386" ] || echo -1 | $qarn_sudo tee "$qarn_binfmt/qemu-i386" >/dev/null
   printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:'`
     `'\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' |
-    $sudo tee "$qarn_binfmt/register" >/dev/null
+    $qarn_sudo tee "$qarn_binfmt/register" >/dev/null
 }
 
 # Chooses the architecture that the tests, the demo and the bench run:
