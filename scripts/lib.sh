@@ -1,10 +1,9 @@
 # Shared by the scripts: packages, builds and the Wine environment. Sourced.
 
 QARN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-QARN_BUILD=${QARN_BUILD:-$QARN_ROOT/build}
 
 qarn_packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-  binutils-mingw-w64-i686 libboost-dev googletest cmake make wine64
+  binutils-mingw-w64-i686 libboost-dev googletest cmake ninja-build wine64
   wine32:i386 xvfb xauth locales)
 
 # What changes the machine (packages, locales, the kernel's handlers) runs
@@ -13,8 +12,8 @@ qarn_sudo=
 [ "$(id -u)" -eq 0 ] || qarn_sudo=sudo
 
 # The Unix locales under which Wine runs programs with the ANSI code pages of
-# players' machines, each with the code page it gives.
-qarn_code_pages=(C.UTF-8:1252 ja_JP.UTF-8:932 zh_CN.UTF-8:936 hi_IN.UTF-8:65001)
+# players' machines (932, 936 and 65001; tests/CMakeLists.txt pairs them).
+qarn_locales=(ja_JP.UTF-8 zh_CN.UTF-8 hi_IN.UTF-8)
 
 # Installs the Debian packages that are missing, 32-bit Wine included (it
 # runs the shipped 32-bit program in a 64-bit prefix), and where this kernel
@@ -52,11 +51,10 @@ qarn_install_packages() {
   [ -z "$emulator" ] || qarn_install_qemu || echo "No qemu-user-static 8 or later among the packages."
 }
 
-# Makes the locales of qarn_code_pages that the machine lacks.
+# Makes the locales of qarn_locales that the machine lacks.
 qarn_make_locales() {
-  local page locale
-  for page in "${qarn_code_pages[@]}"; do
-    locale=${page%:*}
+  local locale
+  for locale in "${qarn_locales[@]}"; do
     grep -qix "${locale/UTF-8/utf8}" <<<"$(locale -a)" ||
       $qarn_sudo localedef -i "${locale%.*}" -f UTF-8 "$locale"
   done
@@ -99,14 +97,17 @@ qarn_usable_qemu() {
 
 # Release suites older than Debian 13 hold a qemu-user older than 8; their
 # backports hold a newer one. Adds the release's backports suite to apt's
-# sources (its packages are installed only when asked for by version), before
-# the one apt-get update.
+# sources, from the archive that the machine's own sources name for the
+# release (its packages are installed only when asked for by version),
+# before the one apt-get update.
 qarn_add_backports() {
-  local codename
+  local codename uri
   codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
   [ -n "$codename" ] && [ "$codename" != sid ] || return 0
   ! grep -rqs "$codename-backports" /etc/apt/sources.list /etc/apt/sources.list.d || return 0
-  printf '%s\n' "Types: deb" "URIs: http://deb.debian.org/debian" "Suites: $codename-backports" \
+  uri=$(apt-get indextargets --no-release-info --format '$(RELEASE) $(REPO_URI)' | awk -v suite="$codename" '$1 == suite { print $2; exit }')
+  [ -n "$uri" ] || { echo "No apt source names the release $codename: no backports suite added."; return 0; }
+  printf '%s\n' "Types: deb" "URIs: $uri" "Suites: $codename-backports" \
     "Components: main" "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" |
     $qarn_sudo tee "/etc/apt/sources.list.d/$codename-backports.sources" >/dev/null
   unset QARN_APT_UPDATED  # the new suite's list is not there yet
@@ -176,161 +177,13 @@ qarn_arch_note() {
   fi
 }
 
-# Configures and builds ARCH in $QARN_BUILD/ARCH with exactly the flags the
-# program ships with, its tests included; further arguments go to CMake (and
-# -DBUILD_TESTING=OFF leaves them out). Every setting is given each time: the
-# folder's cache may hold another run's.
+# Configures and builds PRESET (CMakePresets.json: i686, x86_64, release),
+# quietly; further arguments go to CMake's configure step. The preset gives
+# every setting each time, whatever the folder's cache holds from another run.
 qarn_build() {
-  local arch=$1
+  local preset=$1
   shift
-  cmake -S "$QARN_ROOT" -B "$QARN_BUILD/$arch" -DCMAKE_BUILD_TYPE=MinSizeRel \
-    -DCMAKE_TOOLCHAIN_FILE="$QARN_ROOT/cmake/mingw-$arch.cmake" \
-    -DQARN_SHIPPING_BUILD=ON -DBUILD_TESTING=ON "$@" >/dev/null
-  cmake --build "$QARN_BUILD/$arch" -j"$(nproc)" >/dev/null
-}
-
-# A 64-bit Wine prefix in the build folder (the shape of every 64-bit
-# Windows) with a persistent server, so that a Wine program starts in a
-# fraction of a second and no Wine process holds a caller's output open.
-# Stopped on exit, also on failure.
-qarn_start_wine() {
-  qarn_make_prefix
-  trap qarn_stop_wine EXIT
-  # A persistent server started beside another (wineboot's lingers, or an
-  # earlier run's) exits at once: stop that one and wait until it is gone.
-  /usr/lib/wine/wineserver -k </dev/null >/dev/null 2>&1 || true
-  /usr/lib/wine/wineserver -w
-  # Not in the background: the server forks, and its first process exits
-  # only once the server listens (0), or when another server holds the
-  # prefix (2). A server still starting up would lose the prefix to the one
-  # the next Wine program starts.
-  local status=0
-  /usr/lib/wine/wineserver --persistent </dev/null >/dev/null 2>&1 || status=$?
-  case $status in
-    0) ;;
-    2) echo "The Wine server did not start: another server holds $WINEPREFIX." >&2; return 1 ;;
-    *) echo "The Wine server did not start (exit code $status)." >&2; return 1 ;;
-  esac
-  # The first program brings up the prefix's desktop: now, in the caller's
-  # display, rather than in the first test.
-  /usr/lib/wine/wine64 cmd /c exit </dev/null >/dev/null 2>&1
-}
-
-# Makes the prefix WINEPREFIX unless it is there, with its 32-bit side where
-# 32-bit Wine starts: a prefix made while it could not has none, and no
-# 32-bit program starts in it, so it is made again.
-qarn_make_prefix() {
-  export WINEPREFIX=${WINEPREFIX:-$QARN_BUILD/wine-prefix} WINEDEBUG=-all
-  export WINEDLLOVERRIDES="mscoree,mshtml="
-  if [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ] && /usr/lib/wine/wine --version >/dev/null 2>&1; then
-    /usr/lib/wine/wineserver -k </dev/null >/dev/null 2>&1 || true
-    rm -rf "$WINEPREFIX"
-  fi
-  [ ! -f "$WINEPREFIX/system.reg" ] || return 0
-  /usr/lib/wine/wine64 wineboot --init </dev/null >/dev/null 2>&1
-  # Windows has this value in both registry views; Wine's prefix lacks it.
-  local view
-  for view in 32 64; do
-    /usr/lib/wine/wine64 reg add \
-      'HKLM\Software\Microsoft\Windows\CurrentVersion' /v ProgramW6432Dir \
-      /d 'C:\Program Files' /f /reg:$view </dev/null >/dev/null 2>&1
-  done
-  # Until its server has written the registry and gone, the prefix is not
-  # whole: it may be copied next.
-  /usr/lib/wine/wineserver -w
-}
-
-qarn_stop_wine() {
-  /usr/lib/wine/wineserver -k </dev/null >/dev/null 2>&1 || true
-}
-
-# The passes of the Wine suite, longest first, each "LOCALE:CODE_PAGE CTEST-
-# ARGUMENTS": the whole suite under 1252, in two, and the launch decisions
-# whose names code pages spell differently again under each other ANSI code
-# page of players' machines.
-qarn_passes() {
-  local page
-  echo "${qarn_code_pages[0]} -E Launch"
-  echo "${qarn_code_pages[0]} -R Launch"
-  for page in "${qarn_code_pages[@]:1}"; do echo "$page -R ^Spellings/"; done
-}
-
-# Runs the Wine suite of ARCH's build (further arguments go to ctest) in
-# QARN_WINE_STREAMS streams side by side (3 unless set), each in a prefix and
-# persistent server of its own: the tests of one prefix share its registry,
-# so they run one at a time, but a test leaves the processor idle while it
-# waits on Wine, on a started program or on a box, which another stream's
-# test can use. Checks first that there is one test entry for each test.
-# Prints each pass's output, and fails when any pass fails.
-qarn_run_suite() {
-  local arch=$1 listed entries streams=${QARN_WINE_STREAMS:-3} stream status=0 pass
-  shift
-  cd "$QARN_BUILD/$arch"
-  local base=${WINEPREFIX:-$QARN_BUILD/wine-prefix} logs=$QARN_BUILD/wine-logs passes
-  export WINEPREFIX=$base
-  qarn_make_prefix || return 1
-  listed=$(/usr/lib/wine/wine64 bin/qarn_tests.exe --gtest_list_tests </dev/null 2>/dev/null | grep -c '^  ')
-  entries=$(ctest -N | sed -n 's/^Total Tests: //p')
-  [ "$listed" = "$entries" ] || { echo "FAIL: $listed tests, but $entries test entries"; return 1; }
-  echo "$entries test entries, one for each of the $listed tests; each must run its test"
-  rm -rf "$logs" && mkdir -p "$logs" && : >"$logs/taken"
-  mapfile -t passes < <(qarn_passes)
-  # Copies of the prefix, once its server (the listing's) is gone: hard
-  # links, but for the files Wine writes after it made the prefix. It writes
-  # a registry file that has other links straight into it, where every
-  # prefix would read what another wrote; the tests write only files of
-  # their own.
-  /usr/lib/wine/wineserver -w
-  local prefixes=("$base") pids=() file
-  for ((stream = 1; stream < streams; stream++)); do
-    prefixes+=("$base-$stream")
-    rm -rf "$base-$stream"
-    cp -al "$base" "$base-$stream"
-    for file in "$base"/*.reg "$base"/.update-timestamp "$base"/drive_c/windows/*.ini; do
-      cp --remove-destination "$file" "$base-$stream/${file#"$base"/}"
-    done
-  done
-  for stream in "${!prefixes[@]}"; do
-    WINEPREFIX=${prefixes[$stream]} qarn_run_stream "$stream" "$logs" "$@" &
-    pids+=($!)
-  done
-  for stream in "${!pids[@]}"; do wait "${pids[$stream]}" || status=1; done
-  for pass in "${!passes[@]}"; do cat "$logs/$pass"; done
-  return $status
-}
-
-# Stream STREAM, in the prefix WINEPREFIX: takes the passes one after
-# another, each the first that no stream has taken yet, until none is left.
-# Each pass's output goes to LOGS/PASS.
-qarn_run_stream() {
-  local stream=$1 logs=$2 pass status=0
-  shift 2
-  qarn_start_wine >"$logs/server-$stream" 2>&1 || { cat "$logs/server-$stream"; return 1; }
-  while pass=$(qarn_take_pass "$logs"); do
-    # shellcheck disable=SC2086  # the pass's ctest arguments are words
-    qarn_in_code_page "${passes[$pass]%% *}" ctest -j1 --timeout 90 --no-tests=error --output-on-failure \
-      ${passes[$pass]#* } "$@" >"$logs/$pass" 2>&1 || status=1
-  done
-  return $status
-}
-
-# The number of the first pass that no stream has taken, now taken; fails
-# when none is left.
-qarn_take_pass() {
-  local next
-  next=$(flock "$1/taken" sh -c 'n=$(wc -l <"$0"); echo >>"$0"; echo "$n"' "$1/taken")
-  [ "$next" -lt "${#passes[@]}" ] && echo "$next"
-}
-
-# Runs a command with LOCALE:CODE_PAGE's locale, once Wine has shown that a
-# program there runs with that ANSI code page.
-qarn_in_code_page() {
-  local locale=${1%:*} expected=${1#*:} actual
-  shift
-  actual=$(LC_ALL=$locale /usr/lib/wine/wine64 bin/qarn_tests.exe --code-page </dev/null 2>/dev/null | tr -d '\r')
-  echo "ANSI code page $actual under $locale"
-  [ "$actual" = "$expected" ] || { echo "FAIL: Wine gives code page $actual under $locale, not $expected"; return 1; }
-  LC_ALL=$locale "$@"
+  (cd "$QARN_ROOT" && cmake --preset "$preset" "$@" >/dev/null && cmake --build --preset "$preset" >/dev/null)
 }
 
 # What the program built in BUILD holds from outside the project, one
