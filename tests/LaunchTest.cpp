@@ -90,8 +90,8 @@ class LaunchTest : public ::testing::Test {
 };
 
 constexpr char kUnspellableBox[] =
-    "Failed to launch: the game's folder name cannot be used with this system's language settings. Move the game to a "
-    "folder whose name uses only letters of that language.";
+    "Failed to launch: the game's path holds characters that this system's language settings cannot use. Move the game "
+    "to a folder whose path has none of them, such as C:\\Games.";
 
 // The log line of a kernel start refused because its path or working folder, in the ANSI code page, would not fit.
 std::string KernelPathTooLong(const std::string& folder) {
