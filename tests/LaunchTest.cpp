@@ -164,7 +164,7 @@ TEST_P(LaunchDecisionTest, StartsTheChosenProgramInItsFolder) {
   if (!started.empty()) {
     const std::string arguments = row.admin ? "" : " updateandrun zib_launcher ZiBLauncher.exe";
     const std::string workingFolder = row.admin ? folder.substr(0, folder.size() - 1) : folder + "QARN";
-    EXPECT_EQ(ProbeRecord(started),
+    EXPECT_EQ(Lines(ReadFile(started + ".txt")),
               (std::vector<std::string>{"\"" + started + "\"" + arguments, workingFolder, "1 with a window"}));
   }
   for (const std::string& program : {admin, kernel, decoy}) {
