@@ -199,13 +199,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, LaunchDecisionTest, ::testing::ValuesIn(kDecisio
 // name and place it. (The rows above are ASCII, which each of these code pages spells alike.)
 const Decision kSpellings[] = {
     {.name = "DoubleByteFileName", .folder = "Games\\", .launcher = u8"\u8868.exe", .decoy = u8"Games\\\u8868"},
-    {.name = "DoubleByteFileNameUnderProgramFiles",
-     .folder = "Program Files\\Play\\",
-     .x86 = "~Program Files",
-     .admin = true,
-     .launcher = u8"\u30bd\u30d5\u30c8.exe",
-     .decoy = u8"Program Files\\Play\\\u30bd"},
-    {.name = "CyrillicFileName", .launcher = u8"\u041b\u0430\u0443\u043d\u0447\u0435\u0440.exe"},
     {.name = "DoubleByteFolder", .folder = u8"\u8868\\", .refusedIn = {1252}},
     {.name = "AccentedFolder", .folder = u8"Caf\u00e9\\", .refusedIn = {932}},
     // Code page 1252's best fit for it is "Play", whose programs must never start.
