@@ -68,10 +68,10 @@ inline unsigned long long Digest(const std::string& bytes) {
   return digest;
 }
 
-// Settings text of exactly the reader's limit, 16 MiB: `head`, a comment line that fills it, and `last` after
-// `lineEnd`, which counts as one byte of text also when it is CR LF.
-inline std::string AtTheLimit(const std::string& head, const std::string& last, const std::string& lineEnd = "\n") {
-  return head + std::string((16 << 20) - head.size() - 1 - last.size(), '#') + lineEnd + last;
+// Settings text of exactly the reader's limit, 16 MiB: a comment line that fills it, and `last` after `lineEnd`,
+// which counts as one byte of text also when it is CR LF.
+inline std::string AtTheLimit(const std::string& last, const std::string& lineEnd = "\n") {
+  return std::string((16 << 20) - 1 - last.size(), '#') + lineEnd + last;
 }
 
 // A table's rows are named by their `name`, in test names and messages.
@@ -115,15 +115,12 @@ class RegistryValue {
   ~RegistryValue() { Set(old_, oldType_); }
 
  private:
+  // Removing a value that is not there is no failure.
   void Set(const std::optional<std::string>& data, DWORD type) {
-    if (!data) {
-      ::RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, key_.c_str(), name_.c_str());
-      return;
-    }
-    EXPECT_EQ(::RegSetKeyValueA(HKEY_LOCAL_MACHINE, key_.c_str(), name_.c_str(), type, data->data(),
-                                static_cast<DWORD>(data->size())),
-              ERROR_SUCCESS)
-        << key_ << "\\" << name_;
+    const LSTATUS status = data ? ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, key_.c_str(), name_.c_str(), type, data->data(),
+                                                    static_cast<DWORD>(data->size()))
+                                : ::RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, key_.c_str(), name_.c_str());
+    EXPECT_TRUE(status == ERROR_SUCCESS || !data) << key_ << "\\" << name_ << ": " << status;
   }
 
   std::string key_, name_;
