@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/PlatformHooks.h"
 #include "common/RegKeyValueString.h"
 #include "common/UniqueAny.h"
 #include "launcher/LaunchPlan.h"
@@ -92,7 +93,7 @@ constexpr char kFolderUnspellableBox[] =
 // spelling. Nothing may be started from a folder it cannot name.
 const char* FindLauncherFolder(std::string* folder) {
   std::wstring path(kLongestModulePath, L'\0');
-  const DWORD length = ::GetModuleFileNameW(nullptr, &path[0], kLongestModulePath);
+  const DWORD length = Common::PlatformHooks::getModuleFileNameW(nullptr, &path[0], kLongestModulePath);
   if (length == 0 || length >= kLongestModulePath) {
     Log::LogPrintf(Log::ERROR, kContext, "Cannot get the launcher's own path (error %lu).",
                    static_cast<unsigned long>(::GetLastError()));

@@ -4,7 +4,10 @@
 #include <deque>
 #include <map>
 #include <regex>
+#include <thread>
 
+#include "common/PlatformHooks.h"
+#include "launcher/Launcher.h"
 #include "tests/TestSupport.h"
 
 namespace QARN::Testing {
@@ -21,6 +24,9 @@ constexpr char kKernelBox[] = "Failed to launch QARN\\system\\qarn_user_kernel.e
 constexpr char kUnspellableBox[] =
     "Failed to launch: the game's path holds characters that this system's language settings cannot use. Move the game "
     "to a folder whose path has none of them, such as C:\\Games.";
+constexpr char kTooLongBox[] =
+    "Failed to launch: the path of the game's folder is too long. Move the game to a folder with a shorter path.";
+constexpr char kUnreadableBox[] = "Failed to launch: the launcher's own path could not be read. Start the game again.";
 
 const std::vector<std::string> kNoLog;
 constexpr bool kMigratorRemoved = true, kMigratorKept = false;
@@ -237,5 +243,37 @@ const Row kSpellings[] = {
 };
 // clang-format on
 INSTANTIATE_TEST_SUITE_P(Spellings, LaunchDecisionTest, ::testing::ValuesIn(kSpellings), kRowName);
+
+std::wstring g_modulePath;
+
+// The platform's answer for the module path: as much of g_modulePath as fits, with the last error it sets when the
+// path is cut, or, when there is none, when it cannot give one.
+DWORD WINAPI GiveModulePath(HMODULE, LPWSTR buffer, DWORD size) {
+  ::SetLastError(g_modulePath.empty() ? ERROR_ACCESS_DENIED : ERROR_INSUFFICIENT_BUFFER);
+  return static_cast<DWORD>(g_modulePath.copy(buffer, size));
+}
+
+// A module path of 260 UTF-16 units is too long; one that the platform cannot give, or gives only cut, cannot be read.
+// Wine starts no program from a path over 259 units, nor fails to give one its path: the launcher runs here, given its
+// path by the hook, while another thread reads its box.
+TEST_F(LaunchTest, OwnPathTooLongOrUnreadableIsRefused) {
+  const std::string path = root_.path + std::string(256 - root_.path.size(), 'n') + ".exe";
+  const Common::ScopedHook<decltype(&::GetModuleFileNameW)> hook(Common::PlatformHooks::getModuleFileNameW,
+                                                                 &GiveModulePath);
+  for (const auto& [given, box, logged] :
+       {std::tuple{path, kTooLongBox,
+                   "The launcher's own path \"" + path + "\" is too long: 260 characters, 259 at most."},
+        {"", kUnreadableBox, "Cannot get the launcher's own path (error 5)."},
+        {std::string(32768, 'p'), kUnreadableBox, "Cannot get the launcher's own path (error 122)."}}) {
+    g_modulePath = Native(given).wstring();
+    box_ = box;
+    LogRecorder log;
+    std::thread reader([this] { Poll([this] { return DismissBox(::GetCurrentProcessId()), dismissed_ != nullptr; }); });
+    Launcher::RunLauncher();
+    reader.join();
+    EXPECT_TRUE(std::exchange(dismissed_, nullptr)) << "no message box saying " << box;
+    EXPECT_EQ(log.lines, std::vector<std::string>{kRun + logged});
+  }
+}
 
 }  // namespace QARN::Testing
