@@ -1,6 +1,8 @@
 // The platform calls that tests replace, and only these: a WinINet response
-// text cannot be provoked on purpose, and the pauses between removal attempts
-// would cost the tests minutes. The program itself never changes them.
+// text cannot be provoked on purpose, nor a module path that the platform
+// cannot give or that is longer than any it starts a program from, and the
+// pauses between removal attempts would cost the tests minutes. The program
+// itself never changes them.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +14,7 @@ using InternetGetLastResponseInfoFunction = BOOL(WINAPI*)(LPDWORD error, LPSTR b
 
 struct PlatformHooks {
   static inline decltype(&::Sleep) sleep = &::Sleep;
+  static inline decltype(&::GetModuleFileNameW) getModuleFileNameW = &::GetModuleFileNameW;
   // Null: WinINet's own function, loaded from the system folder on first use.
   static inline InternetGetLastResponseInfoFunction internetGetLastResponseInfo = nullptr;
 };

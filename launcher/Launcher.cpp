@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/PlatformHooks.h"
 #include "common/RegKeyValueString.h"
 #include "common/UniqueAny.h"
 #include "launcher/LaunchPlan.h"
@@ -77,9 +78,11 @@ constexpr char kPathUnreadableBox[] =
     "Failed to launch: the launcher's own path could not be read. Start the game again.";
 constexpr char kPathTooLongBox[] =
     "Failed to launch: the path of the game's folder is too long. Move the game to a folder with a shorter path.";
+// Any folder on the path may hold the character, so moving the game beside
+// where it is does not help: the example is a path every code page spells.
 constexpr char kFolderUnspellableBox[] =
-    "Failed to launch: the game's folder name cannot be used with this system's language settings. Move the game to "
-    "a folder whose name uses only letters of that language.";
+    "Failed to launch: the game's path holds characters that this system's language settings cannot use. Move the "
+    "game to a folder whose path has none of them, such as C:\\Games.";
 
 // The launcher's folder as the ANSI calls must be given it: the wide module
 // path cut after its last separator (in UTF-16 no character hides a '\\'
@@ -90,7 +93,7 @@ constexpr char kFolderUnspellableBox[] =
 // spelling. Nothing may be started from a folder it cannot name.
 const char* FindLauncherFolder(std::string* folder) {
   std::wstring path(kLongestModulePath, L'\0');
-  const DWORD length = ::GetModuleFileNameW(nullptr, &path[0], kLongestModulePath);
+  const DWORD length = Common::PlatformHooks::getModuleFileNameW(nullptr, &path[0], kLongestModulePath);
   if (length == 0 || length >= kLongestModulePath) {
     Log::LogPrintf(Log::ERROR, kContext, "Cannot get the launcher's own path (error %lu).",
                    static_cast<unsigned long>(::GetLastError()));

@@ -46,7 +46,6 @@ class LastErrorTest : public InstallationTest {
 TEST_F(LastErrorTest, SystemRuntimeAndCatalogueTexts) {
   EXPECT_EQ(Resolve(0), S_OK);
   EXPECT_TRUE(log_.lines.empty());
-  EXPECT_STREQ(Log::CurrentContext(), "Caller");
   EXPECT_EQ(Resolve(0, EACCES), E_FAIL);
   EXPECT_EQ(text_, std::strerror(EACCES));
   EXPECT_EQ(Resolve(ERROR_FILE_NOT_FOUND), E_FAIL);

@@ -1,4 +1,4 @@
-// Registry values read as text, under a key of the tests' own, and the installation root, read once per process.
+// Registry values read as text, under a key of the tests' own, and the installation root.
 #include "common/RegKeyValueString.h"
 #include "tests/TestSupport.h"
 
@@ -60,10 +60,8 @@ TEST_F(RegistryTest, ReadOnlyKeyIsRead) {
   EXPECT_TRUE(log_.lines.empty());
 }
 
-TEST_F(RegistryTest, InstallationRootIsReadOnce) {
-  std::optional<RegistryValue> root(std::in_place, kQarnKey, "LocalRootFolder", std::nullopt);
-  EXPECT_EQ(Common::RegistryHelp::GetLocalRootFolder(), "c:\\qarn");
-  root.emplace(kQarnKey, "LocalRootFolder", "D:\\QARN");
+TEST_F(RegistryTest, MissingInstallationRootIsCQarn) {
+  const RegistryValue root(kQarnKey, "LocalRootFolder", std::nullopt);
   EXPECT_EQ(Common::RegistryHelp::GetLocalRootFolder(), "c:\\qarn");
   EXPECT_EQ(log_.lines, std::vector<std::string>{kLogged + "Failed to find registry value \"LocalRootFolder\" (2)."});
 }

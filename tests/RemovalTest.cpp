@@ -1,6 +1,5 @@
 // The leftover migrator's removal, in this process, whose current directory is a folder of the test's: the pauses
 // pass at once, and in them the test acts as the migrator's owner would.
-#include "common/LocalFileSystem.h"
 #include "common/PlatformHooks.h"
 #include "launcher/LeftoverRemoval.h"
 #include "tests/TestSupport.h"
@@ -62,13 +61,5 @@ INSTANTIATE_TEST_SUITE_P(
         Removal{"ReleasedInTheSecondPause", FILE_ATTRIBUTE_NORMAL, 2, false, 4, 10000, kGone},
         Removal{"RemovedByItsOwner", FILE_ATTRIBUTE_NORMAL, 1, true, 2, 5000, kGone}),
     kRowName);
-
-TEST_F(RemovalTest, PathNamingNothingFailsTwiceAndSaysSo) {
-  EXPECT_LT(Common::LocalFileSystem::DeleteFileA("none"), 0);
-  ASSERT_EQ(log_.lines.size(), 3u);
-  EXPECT_EQ(log_.lines[1], "QARN::Common::LocalFileSystem::RemoveReadOnly: Failed on \"none\"");
-  EXPECT_EQ(log_.lines[0], log_.lines[2]);
-  EXPECT_EQ(log_.lines[0].rfind(kDeleteFailed, 0), 0u);
-}
 
 }  // namespace QARN::Testing

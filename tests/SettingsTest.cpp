@@ -43,17 +43,17 @@ INSTANTIATE_TEST_SUITE_P(
         Setting{"MiBLine", "k=" + std::string(1 << 20, 'v'), "k", std::string(1 << 20, 'v')}),
     kRowName);
 
-// Files at the limit, whose last line "k=N" ends it, are read whole; one byte more cuts that line, which is dropped,
-// and each load says so. What a load read stays.
+// Files at the limit, whose last line "k=N" ends it, are read whole; one byte more, the LF that would complete that
+// line, leaves it cut, and it is dropped, and each load says so. What a load read stays.
 TEST_F(SettingsTest, LimitHoldsAtItsLastByte) {
-  WriteFile(File(), AtTheLimit("", "k=1"));
+  WriteFile(File(), AtTheLimit("k=1"));
   SettingsFile settings("s.cfg");
   EXPECT_EQ(settings.GetValue("k"), "1");
-  WriteFile(File(), AtTheLimit("", "k=2", "\r\n"));  // its text fits, its bytes do not
+  WriteFile(File(), AtTheLimit("k=2", "\r\n"));  // its text fits, its bytes do not
   EXPECT_EQ(settings.Load(), S_OK);
   EXPECT_EQ(settings.GetValue("k"), "2");
   EXPECT_TRUE(log_.lines.empty());
-  WriteFile(File(), AtTheLimit("", "k=3") + "!");
+  WriteFile(File(), AtTheLimit("k=3") + "\n");
   EXPECT_EQ(settings.Load(), S_OK);
   EXPECT_EQ(settings.Load(), S_OK);
   EXPECT_EQ(settings.GetValue("k"), "2");

@@ -62,10 +62,7 @@ int main(int argc, char** argv) {
   const fs::path self = QARN::Testing::ProgramPath();
   if (IsProbe(self)) return RecordHowItWasStarted(self);
   if (argc > 1 && std::strcmp(argv[1], "--resolve-extended-error") == 0) return ResolveExtendedError(argc > 2);
-  if (argc > 1 && std::strcmp(argv[1], "--code-page") == 0) {
-    std::printf("%u\n", ::GetACP());
-    return 0;
-  }
+  if (argc > 1 && std::strcmp(argv[1], "--code-page") == 0) return std::printf("%u\n", ::GetACP()) < 0;
   ::testing::InitGoogleTest(&argc, argv);
   const int result = RUN_ALL_TESTS();
   // An entry whose filter matches no test must not pass unnoticed.

@@ -68,10 +68,10 @@ inline unsigned long long Digest(const std::string& bytes) {
   return digest;
 }
 
-// Settings text of exactly the reader's limit, 16 MiB: `head`, a comment line that fills it, and `last` after
-// `lineEnd`, which counts as one byte of text also when it is CR LF.
-inline std::string AtTheLimit(const std::string& head, const std::string& last, const std::string& lineEnd = "\n") {
-  return head + std::string((16 << 20) - head.size() - 1 - last.size(), '#') + lineEnd + last;
+// Settings text of exactly the reader's limit, 16 MiB: a comment line that fills it, and `last` after `lineEnd`,
+// which counts as one byte of text also when it is CR LF.
+inline std::string AtTheLimit(const std::string& last, const std::string& lineEnd = "\n") {
+  return std::string((16 << 20) - 1 - last.size(), '#') + lineEnd + last;
 }
 
 // A table's rows are named by their `name`, in test names and messages.
@@ -115,15 +115,12 @@ class RegistryValue {
   ~RegistryValue() { Set(old_, oldType_); }
 
  private:
+  // Removing a value that is not there is no failure.
   void Set(const std::optional<std::string>& data, DWORD type) {
-    if (!data) {
-      ::RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, key_.c_str(), name_.c_str());
-      return;
-    }
-    EXPECT_EQ(::RegSetKeyValueA(HKEY_LOCAL_MACHINE, key_.c_str(), name_.c_str(), type, data->data(),
-                                static_cast<DWORD>(data->size())),
-              ERROR_SUCCESS)
-        << key_ << "\\" << name_;
+    const LSTATUS status = data ? ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, key_.c_str(), name_.c_str(), type, data->data(),
+                                                    static_cast<DWORD>(data->size()))
+                                : ::RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, key_.c_str(), name_.c_str());
+    EXPECT_TRUE(status == ERROR_SUCCESS || !data) << key_ << "\\" << name_ << ": " << status;
   }
 
   std::string key_, name_;
@@ -159,8 +156,9 @@ inline std::string FromAnsi(const std::string& text) {
   return fs::path(wide).u8string();
 }
 
-// How long a test waits for what a program it started should do (end, show a box, leave a record): well within
-// ctest's minute for the whole test, so that a wait that is never met fails with a message saying what it waited for.
+// How long a test waits for what a program it started should do (end, with all it started, or show a box): well
+// within ctest's minute for the whole test, so that a wait that is never met fails with a message saying what it
+// waited for.
 constexpr DWORD kPatienceMs = 20000;
 
 // Calls `done` every 20 ms until it holds; false when `patienceMs` pass first.
@@ -173,8 +171,9 @@ bool Poll(Done done, DWORD patienceMs = kPatienceMs) {
 }
 
 // Runs `commandLine` in `directory`, standard error to a file; while it runs, calls `whileRunning` with its process
-// id every 20 ms; expects it to end with 0 within kPatienceMs. Returns its log lines as "context: message" (what
-// follows the label and the time), in UTF-8 as the tests' own texts.
+// id every 20 ms; expects it, and the programs it starts, to have ended within kPatienceMs, it with 0 (what it started
+// has then left all it leaves). Returns its log lines as "context: message" (what follows the label and the time), in
+// UTF-8 as the tests' own texts.
 inline std::vector<std::string> RunProgram(const std::string& commandLine, const std::string& directory,
                                            const std::function<void(DWORD)>& whileRunning = {}) {
   const TempDir output;
@@ -187,42 +186,40 @@ inline std::vector<std::string> RunProgram(const std::string& commandLine, const
   startup.hStdError = stderrFile.Get();
   PROCESS_INFORMATION info = {};
   std::wstring command = Native(commandLine).wstring();
-  const auto start = [&] {
-    return ::CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, Native(directory).c_str(),
-                            &startup, &info);
+  const auto start = [&] {  // suspended until it is in its job
+    return ::CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr,
+                            Native(directory).c_str(), &startup, &info);
   };
   // Wine, under load, now and then fails a start with ERROR_INTERNAL_ERROR.
   for (int attempt = 1; !start() && ::GetLastError() == ERROR_INTERNAL_ERROR && attempt < 5; ++attempt) {
     ::Sleep(100);
   }
-  std::vector<std::string> messages;
   if (!info.hProcess) {
     ADD_FAILURE() << "cannot start " << commandLine;
-    return messages;
+    return {};
   }
   const Common::UniqueHandle process(info.hProcess), thread(info.hThread);
+  // In a job of its own, which what it starts joins: once the job is empty, that has ended too.
+  const Common::UniqueHandle job(::CreateJobObjectW(nullptr, nullptr));
+  ::AssignProcessToJobObject(job.Get(), process.Get());
+  ::ResumeThread(thread.Get());
+  JOBOBJECT_BASIC_ACCOUNTING_INFORMATION jobInfo = {};
   EXPECT_TRUE(Poll([&] {
     if (whileRunning) whileRunning(info.dwProcessId);
-    return ::WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0;
+    return ::QueryInformationJobObject(job.Get(), JobObjectBasicAccountingInformation, &jobInfo, sizeof jobInfo,
+                                       nullptr) &&
+           jobInfo.ActiveProcesses == 0;
   })) << commandLine
-      << " still ran after " << kPatienceMs / 1000 << " s";
-  ::TerminateProcess(process.Get(), 1);  // if it is still running
+      << " or what it started still ran after " << kPatienceMs / 1000 << " s";
+  ::TerminateJobObject(job.Get(), 1);  // if they are still running
   DWORD exitCode = 1;
   EXPECT_TRUE(::GetExitCodeProcess(process.Get(), &exitCode) && exitCode == 0) << commandLine << ": " << exitCode;
   stderrFile.Reset();
+  std::vector<std::string> messages;
   for (const std::string& line : Lines(ReadFile(output.path + "err"))) {
     messages.push_back(FromAnsi(line.substr(std::min<size_t>(24, line.size()))));
   }
   return messages;
-}
-
-// The test program, run under another name, stands in for the programs the launcher starts (see its main): the record
-// of the one at `program` (command line, current directory, its console); empty, and a failure, when none comes.
-inline std::vector<std::string> ProbeRecord(const std::string& program) {
-  std::vector<std::string> record;
-  EXPECT_TRUE(Poll([&] { return !(record = Lines(ReadFile(program + ".txt"))).empty(); }))
-      << "no record from " << program << " after " << kPatienceMs / 1000 << " s";
-  return record;
 }
 
 }  // namespace QARN::Testing
