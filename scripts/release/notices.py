@@ -139,7 +139,8 @@ def linked_files(build: Path):
 def header_folders(build: Path) -> dict[str, Path]:
     """"/usr/include/NAME/" and the first of its headers, for each folder of
     /usr/include that a dependency file under build/CMakeFiles names, also
-    through a link such as build's boost-include/boost."""
+    through a link such as build's boost-include/boost ("/usr/include/NAME"
+    for a header right in /usr/include)."""
     words = set()
     for depfile in (build / "CMakeFiles").rglob("*.d"):
         words.update(depfile.read_text(encoding="utf-8").split())
@@ -164,7 +165,9 @@ def owning_packages(paths: list[Path]) -> dict[Path, Package]:
 
 
 def run(*command: str) -> str:
-    return subprocess.run(command, check=True, capture_output=True, text=True).stdout
+    """The command's output; its complaints, such as dpkg's about a file no
+    package holds, go to stderr as they are."""
+    return subprocess.run(command, check=True, stdout=subprocess.PIPE, text=True).stdout
 
 
 def licences_follow(names: list[str]) -> str:
@@ -332,7 +335,7 @@ def main(arguments: list[str]) -> int:
         return 2
     try:
         notices = render(Path(arguments[0]))
-    except LookupError as error:
+    except (LookupError, OSError, subprocess.CalledProcessError) as error:
         print(f"notices: {error}", file=sys.stderr)
         return 1
     sys.stdout.buffer.write(notices.encode("utf-8"))
