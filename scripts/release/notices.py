@@ -189,7 +189,8 @@ def without_references(text: str) -> str:
     return "".join(map(replaced, PARAGRAPH_BREAK.split(text)))
 
 
-def dep5_stanzas(folders: tuple[str, ...], leaving_out: tuple[str, ...] = ()):
+def dep5_stanzas(folders: tuple[str, ...],
+                 leaving_out: tuple[str, ...] = ()) -> Callable[[Package], str]:
     """The notice of a machine-readable copyright file: the Copyright and
     License of each Files stanza that names a folder ("DIR/") of folders, or
     the default stanza ("*"), but not one of leaving_out; not their Files,
@@ -214,6 +215,7 @@ def dep5_stanzas(folders: tuple[str, ...], leaving_out: tuple[str, ...] = ()):
 
 def names_folder(patterns: tuple[str, ...], folders: tuple[str, ...],
                  leaving_out: tuple[str, ...]) -> bool:
+    """Whether a Files stanza's patterns name one of folders, not one of leaving_out."""
     return any(any(pattern == folder or folder.endswith("/") and pattern.startswith(folder)
                    for folder in folders) and not pattern.startswith(leaving_out)
                for pattern in patterns)
