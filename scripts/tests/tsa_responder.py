@@ -14,7 +14,6 @@ import os
 import re
 import subprocess
 import sys
-import tempfile
 import time
 
 REQUEST_PATH = re.compile(r'/(\w+)(?:/(\d+))?')
@@ -40,22 +39,12 @@ class TimeStampHandler(http.server.BaseHTTPRequestHandler):
 
     def stamp(self, query, section, unix_time):
         """The DER reply of SECTION's TSA to QUERY, at UNIX_TIME (now when None)."""
-        clock = []
-        if unix_time:
-            clock = ['faketime', time.strftime('%Y-%m-%d %H:%M:%S', time.gmtime(int(unix_time)))]
-        with tempfile.TemporaryDirectory() as work:
-            query_file, reply_file = os.path.join(work, 'query'), os.path.join(work, 'reply')
-            with open(query_file, 'wb') as file:
-                file.write(query)
-            done = subprocess.run(
-                clock + ['openssl', 'ts', '-reply', '-config', self.config, '-section', section,
-                         '-queryfile', query_file, '-out', reply_file],
-                env=dict(os.environ, TZ='UTC'), capture_output=True)
-            if done.returncode != 0:
-                sys.stderr.write(done.stderr.decode(errors='replace'))
-                return None
-            with open(reply_file, 'rb') as file:
-                return file.read()
+        clock = ['faketime', time.strftime('%Y-%m-%d %H:%M:%S', time.gmtime(int(unix_time)))] if unix_time else []
+        done = subprocess.run(clock + ['openssl', 'ts', '-reply', '-config', self.config, '-section', section,
+                                       '-queryfile', '/dev/stdin'],
+                              input=query, capture_output=True, env=dict(os.environ, TZ='UTC'))
+        sys.stderr.write(done.stderr.decode(errors='replace'))
+        return done.stdout if done.returncode == 0 else None
 
 
 def main():
