@@ -7,6 +7,7 @@ made once a run in a temporary folder; it runs the real command and asserts
 its exit code and last line, and for the signer what it left beside OUT and
 the arguments it gave osslsigncode and openssl. Needs dist/ built.
 """
+import concurrent.futures
 import os
 import shutil
 import struct
@@ -146,9 +147,9 @@ def attacker(description):
 def nested(signed, source):
     """A maker: SIGNED's signature transplanted, nested, into SOURCE's."""
     def make(target):
-        write('transplant.sig', signature_der(signed))
+        write(target + '.sig', signature_der(signed))
         # It writes the copy, then exits with 1 when a signature does not verify.
-        tool('osslsigncode', 'attach-signature', '-nest', '-sigin', 'transplant.sig', '-in', source,
+        tool('osslsigncode', 'attach-signature', '-nest', '-sigin', target + '.sig', '-in', source,
              '-out', target, check=False)
     return make
 
@@ -176,13 +177,15 @@ STAMP_REFUSED = 'FAIL: the timestamp of {exe} does not verify against tsaroot.pe
 CHECKS = [
     ('genuine', None, [], None),
     ('unsigned', lambda t: shutil.copy(DIST_EXE, t), [], 'FAIL: {exe} has no certificate table: it is not signed'),
-    ('appended', lambda t: forge(t, tail=b'appended'), [], 'FAIL: the certificate table of {exe} does not end the file'),
+    ('appended', lambda t: forge(t, tail=b'appended'), [],
+     'FAIL: the certificate table of {exe} does not end the file'),
     ('two-entries', lambda t: forge(t, entries=2), [], 'FAIL: the certificate table of {exe} is not one entry'),
     ('revision-1', lambda t: forge(t, revision=0x100), [],
      'FAIL: the certificate entry of {exe} is not PKCS#7 signed data of revision 2.0'),
     ('padded-1-kib-more', lambda t: forge(t, padding=bytes(1024)), [], NOT_ALONE),
     ('nonzero-padding', lambda t: forge(t, padding=b'Z'), [], NOT_ALONE),
-    ('wrong-checksum', lambda t: forge(t, checksum=0xDEADBEEF), [], 'FAIL: the PE checksum of {exe} is not that of its bytes'),
+    ('wrong-checksum', lambda t: forge(t, checksum=0xDEADBEEF), [],
+     'FAIL: the PE checksum of {exe} is not that of its bytes'),
     ('flipped-byte', lambda t: (flipped(GENUINE, t), forge(t, source=t)), [],
      'FAIL: the signed digest of {exe} is not the Authenticode digest of its bytes'),
     ('other-root', None, [], NOT_VERIFIED),
@@ -210,7 +213,8 @@ CHECKS = [
         '-ts', TestSigning.url('genuine', WHILE_VALID), pfx_file='expired.pfx'))(t), TSA_CA, None),
     ('lying-notices', lying_notices, [],
      'FAIL: the notices beside {exe} differ from those built here, dist/ZiBLauncher-notices.txt'),
-    ('no-notices', lambda t: shutil.copy(GENUINE, t), ['--notices', 'none.txt'], 'FAIL: no notices beside {exe}: none.txt'),
+    ('no-notices', lambda t: shutil.copy(GENUINE, t), ['--notices', 'none.txt'],
+     'FAIL: no notices beside {exe}: none.txt'),
 ]
 
 EARLIER = {'ZiBLauncher.exe': GENUINE, NOTICES: b'the notices of an earlier release\r\n'}
@@ -218,7 +222,8 @@ PFX = ['../publisher.pfx', 'ZiBLauncher.exe']
 TOKEN = ['--pkcs11-module', SOFTHSM, '--key', TOKEN_KEY, '--certs', '../token.chain', 'ZiBLauncher.exe']
 SIGNED = '{out}: {size} bytes, signed with {key}, {stamp}, with ZiBLauncher-notices.txt beside it'
 NOT_A_SIGNED_COPY = 'FAIL: {out} exists and is not a signed copy of this program; remove it or name another output'
-CHECK_REFUSED = 'FAIL: the signed copy does not pass the check: the signature of {out} does not verify against ../root.pem'
+CHECK_REFUSED = ('FAIL: the signed copy does not pass the check: '
+                 'the signature of {out} does not verify against ../root.pem')
 # scripts/sign-release run in a folder of its own: (case, its arguments, its
 # environment, what the folder of OUT holds before, its last line). Refused,
 # it leaves that folder as it was.
@@ -228,7 +233,8 @@ SIGNS = [
     ('unsigned-program', PFX, {}, {'ZiBLauncher.exe': DIST_EXE}, NOT_A_SIGNED_COPY),
     ('another-vendors-program', PFX, {}, {'ZiBLauncher.exe': 'other-bytes.exe'}, NOT_A_SIGNED_COPY),
     ('server-auth', ['../server.pfx', 'ZiBLauncher.exe'], {}, EARLIER,
-     'FAIL: the certificate in ../server.pfx is not for code signing (extended key usage: TLS Web Server Authentication)'),
+     'FAIL: the certificate in ../server.pfx is not for code signing '
+     '(extended key usage: TLS Web Server Authentication)'),
     ('password-of-two-lines', PFX, {'QARN_SIGN_PASSWORD_FILE': '../password-2'}, EARLIER,
      'FAIL: the password file ../password-2 holds more than one line'),
     ('unreachable-tsa', PFX, {'QARN_SIGN_TIMESTAMP_URL': 'http://127.0.0.1:9/'}, EARLIER,
@@ -302,7 +308,41 @@ def run(script, *args, cwd='.', **env):
 
 
 def snapshot(folder):
-    return {name: read(os.path.join(folder, name)) for name in os.listdir(folder)}
+    paths = {name: os.path.join(folder, name) for name in os.listdir(folder)}
+    return {name: read(path) for name, path in paths.items() if os.path.isfile(path)}
+
+
+def observe_check(name, make, options):
+    """check-release's run on the copy of case NAME, made by MAKE."""
+    exe = 'check-%s/ZiBLauncher.exe' % name
+    if make:
+        os.makedirs(os.path.dirname(exe))
+        shutil.copy(DIST_NOTICES, os.path.dirname(exe))
+        make(exe)
+    return run('check-release', exe, '--ca', 'root.pem', '--no-build', *options)
+
+
+def observe_sign(name, args, env, before):
+    """sign-release's run in the folder sign-NAME, prepared with BEFORE: the
+    run, the folder of OUT before and after, the arguments recorded, and,
+    when it signed, check-release's run and the common names in the signature."""
+    folder = 'sign-' + name
+    os.makedirs(folder)
+    for file, content in before.items():
+        write(os.path.join(folder, file), read(content) if isinstance(content, str) else content)
+    signed, record = os.path.join(folder, args[-1]), os.path.abspath(folder + '.argv')
+    seen = snapshot(os.path.dirname(signed))
+    done = run('sign-release', *args, cwd=folder, QARN_ARGV_RECORD=record,
+               PATH=os.path.abspath('bin') + os.pathsep + os.environ['PATH'],
+               **{variable: value.format(tsa=TestSigning.url('genuine')) for variable, value in env.items()})
+    recorded = read(record) if os.path.exists(record) else b''
+    if done.returncode:
+        return done, seen, snapshot(os.path.dirname(signed)), recorded, None, None
+    stamp = ['--tsa-ca', '../tsaroot.pem'] if 'QARN_SIGN_TIMESTAMP_URL' in env else []
+    checked = run('check-release', './' + args[-1], '--ca', '../root.pem', '--no-build', *stamp, cwd=folder)
+    certificates = cms.ContentInfo.load(signature_der(signed))['content']['certificates']
+    names = [certificate.chosen.subject.native['common_name'] for certificate in certificates]
+    return done, seen, snapshot(os.path.dirname(signed)), recorded, checked, names
 
 
 class TestSigning(unittest.TestCase):
@@ -324,6 +364,11 @@ class TestSigning(unittest.TestCase):
             assert signing.returncode == 0, signing.stdout + signing.stderr
         flipped(DIST_EXE, 'other-bytes.unsigned')
         signed_by(*publisher(), source='other-bytes.unsigned')('other-bytes.exe')
+        # The cases run two at a time, each in its own folder; the tests judge what they observed.
+        pool = concurrent.futures.ThreadPoolExecutor(2)
+        cls.addClassCleanup(pool.shutdown, cancel_futures=True)
+        cls.observed = {(method, case[0]): pool.submit(observe, *case[:-1]) for method, table, observe in (
+            ('check', CHECKS, observe_check), ('sign', SIGNS, observe_sign)) for case in table}
 
     @classmethod
     def url(cls, server, unix_time=None):
@@ -337,36 +382,22 @@ class TestSigning(unittest.TestCase):
 
     def check(self, name, make, options, line):
         exe = 'check-%s/ZiBLauncher.exe' % name
-        if make:
-            os.makedirs(os.path.dirname(exe))
-            shutil.copy(DIST_NOTICES, os.path.dirname(exe))
-            make(exe)
-        self.assertLast(run('check-release', exe, '--ca', 'root.pem', '--no-build', *options), line and line.format(exe=exe))
+        self.assertLast(self.observed['check', name].result(), line and line.format(exe=exe))
 
     def sign(self, name, args, env, before, line):
-        os.makedirs('sign-' + name)
-        for file, content in before.items():
-            write(os.path.join('sign-' + name, file), read(content) if isinstance(content, str) else content)
-        out, record, tsa = args[-1], os.path.abspath(name + '.argv'), self.url('genuine')
-        folder, signed = os.path.dirname(os.path.join('sign-' + name, out)), os.path.join('sign-' + name, out)
-        seen, env = snapshot(folder), {variable: value.format(tsa=tsa) for variable, value in env.items()}
-        done = run('sign-release', *args, cwd='sign-' + name, QARN_ARGV_RECORD=record,
-                   PATH=os.path.abspath('bin') + os.pathsep + os.environ['PATH'], **env)
-        recorded = read(record) if os.path.exists(record) else b''
+        done, seen, left, recorded, checked, names = self.observed['sign', name].result()
+        out = args[-1]
         self.assertNotIn(PASSWORD.encode(), recorded)
         if line.startswith('FAIL: '):
             self.assertLast(done, line.format(out=out))
-            return self.assertEqual(snapshot(folder), seen)
+            return self.assertEqual(left, seen)
         self.assertLast(done, line.format(
-            out=out, size=os.path.exists(signed) and os.path.getsize(signed), key=next(arg for arg in args if arg.endswith('.pfx') or
-                                                             arg == TOKEN_KEY), stamp='stamped by ' + tsa if 'QARN_SIGN_TIMESTAMP_URL' in env else 'not timestamped'))
+            out=out, size=len(left.get(out, b'')), key=next(arg for arg in args if arg.endswith('.pfx') or arg == TOKEN_KEY),
+            stamp='stamped by ' + self.url('genuine') if 'QARN_SIGN_TIMESTAMP_URL' in env else 'not timestamped'))
         self.assertIn(b'osslsigncode\0sign\0', recorded)  # the stand-in on PATH was the one called
-        self.assertEqual({**snapshot(folder), out: b''}, {out: b'', NOTICES: read(DIST_NOTICES)})
-        signed_data = cms.ContentInfo.load(signature_der(signed))['content']
-        self.assertNotIn('attacker', [c.chosen.subject.native['common_name'] for c in signed_data['certificates']])
-        stamp = ['--tsa-ca', '../tsaroot.pem'] if 'QARN_SIGN_TIMESTAMP_URL' in env else []
-        self.assertLast(run('check-release', './' + out, '--ca', '../root.pem', '--no-build', *stamp,
-                            cwd='sign-' + name), None)
+        self.assertEqual({**left, out: b''}, {out: b'', NOTICES: read(DIST_NOTICES)})
+        self.assertNotIn('attacker', names)
+        self.assertLast(checked, None)
 
 
 for table, method in ((CHECKS, 'check'), (SIGNS, 'sign')):
