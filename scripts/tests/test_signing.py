@@ -237,8 +237,10 @@ SIGNS = [
      '(extended key usage: TLS Web Server Authentication)'),
     ('password-of-two-lines', PFX, {'QARN_SIGN_PASSWORD_FILE': '../password-2'}, EARLIER,
      'FAIL: the password file ../password-2 holds more than one line'),
-    ('unreachable-tsa', PFX, {'QARN_SIGN_TIMESTAMP_URL': 'http://127.0.0.1:9/'}, EARLIER,
-     'FAIL: no time-stamping server answered: http://127.0.0.1:9/'),
+    ('unreachable-tsa', PFX, {'QARN_SIGN_TIMESTAMP_URL': 'http://127.0.0.1:9/', 'QARN_SIGN_TSA_CA': '../tsaroot.pem'},
+     EARLIER, 'FAIL: no time-stamping server answered: http://127.0.0.1:9/'),
+    ('stamp-without-tsa-root', PFX, {'QARN_SIGN_TIMESTAMP_URL': '{tsa}'}, EARLIER, 'FAIL: QARN_SIGN_TIMESTAMP_URL names '
+     'time-stamping servers, but QARN_SIGN_TSA_CA no root to check their timestamps against'),
     ('wrong-pin', TOKEN, {'QARN_SIGN_PASSWORD_FILE': '../wrong-pin'}, EARLIER,
      'FAIL: osslsigncode could not sign: Login failed'),
     ('expired-certificate', ['--ca', '../root.pem', '../expired.pfx', 'ZiBLauncher.exe'], {}, EARLIER, CHECK_REFUSED),
