@@ -62,8 +62,8 @@ REASON = re.compile(r'MISMATCH|error|Unsupported|No signature|Unable|Warning|fai
 HEADERS = (  # what the program is: a description, and whether an image is it
     ('a PE32 for i386', lambda pe: pe.FILE_HEADER.Machine == 0x14C and pe.OPTIONAL_HEADER.Magic == 0x10B),
     ('a Windows GUI program', lambda pe: pe.OPTIONAL_HEADER.Subsystem == 2),
-    ('without symbols', lambda pe: pe.FILE_HEADER.PointerToSymbolTable == 0 == pe.FILE_HEADER.NumberOfSymbols),
-    ('without a time stamp', lambda pe: pe.FILE_HEADER.TimeDateStamp == 0),
+    ('stripped of symbols', lambda pe: pe.FILE_HEADER.PointerToSymbolTable == 0 == pe.FILE_HEADER.NumberOfSymbols),
+    ('stamped with time 0', lambda pe: pe.FILE_HEADER.TimeDateStamp == 0),
 )
 
 
