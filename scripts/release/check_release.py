@@ -32,7 +32,7 @@ import sys
 import tempfile
 import xml.etree.ElementTree
 from pathlib import Path
-from typing import NamedTuple
+from typing import Callable, NamedTuple
 
 import pefile
 from asn1crypto import pem, x509
@@ -209,7 +209,8 @@ def check_certificates(signed: authenticode.SignedData, whose: str, work: Path) 
     on_chain = {certificate.dump() for certificate in chain}
     for certificate in signed.certificates:
         if certificate is None or certificate.dump() not in on_chain:
-            subject = '(not an X.509 certificate)' if certificate is None else authenticode.name_text(certificate.subject)
+            subject = ('(not an X.509 certificate)' if certificate is None
+                       else authenticode.name_text(certificate.subject))
             raise Refused(f"{whose} carries a certificate not on its signer's chain: {escape(subject)}")
     if signed.revocation_lists:
         raise Refused(f'{whose} carries revocation lists')
@@ -406,7 +407,23 @@ def build_release(skip: bool) -> None:
         raise Refused(f'scripts/build-release failed (exit code {built.returncode})')
 
 
-def check_release(arguments: argparse.Namespace, work: Path) -> None:
+def verdict(action: Callable[[], None]) -> int:
+    """The exit code of ACTION: 0 when it passes, 1 when it refuses, after
+    the FAIL line that says why."""
+    try:
+        action()
+    except Refused as refusal:
+        print(f'FAIL: {refusal}')
+        return 1
+    return 0
+
+
+def check_release(arguments: argparse.Namespace) -> None:
+    with tempfile.TemporaryDirectory() as work:
+        check_copies(arguments, Path(work))
+
+
+def check_copies(arguments: argparse.Namespace, work: Path) -> None:
     exe = given(arguments.exe)
     dist = Given(DIST_EXE, 'dist/ZiBLauncher.exe')
     if arguments.ca:
@@ -432,18 +449,13 @@ def main(argv: list[str]) -> int:
     parser.add_argument('exe', metavar='EXE', help='the tested program, or with --ca a signed copy')
     parser.add_argument('--ca', metavar='ROOT.pem', help='the root the signer\'s certificate comes from')
     parser.add_argument('--tsa-ca', metavar='TSA_ROOT.pem', help='the root of the timestamp\'s TSA')
-    parser.add_argument('--notices', metavar='NOTICES', help=f'the notices shipped with it (default: {NOTICES_NAME} beside it)')
+    parser.add_argument('--notices', metavar='NOTICES',
+                        help=f'the notices shipped with it (default: {NOTICES_NAME} beside it)')
     parser.add_argument('--no-build', action='store_true', help='check against dist/ as it is')
     arguments = parser.parse_args(argv)
     if not arguments.ca and (arguments.tsa_ca or arguments.notices):
         parser.error('--tsa-ca and --notices go with --ca')
-    try:
-        with tempfile.TemporaryDirectory() as work:
-            check_release(arguments, Path(work))
-    except Refused as refusal:
-        print(f'FAIL: {refusal}')
-        return 1
-    return 0
+    return verdict(lambda: check_release(arguments))
 
 
 if __name__ == '__main__':

@@ -41,7 +41,7 @@ from asn1crypto import keys, pem, x509
 
 from check_release import (DIST_EXE, DIST_NOTICES, NOTICES_NAME, ROOT, Given, Refused, check_signed_copy,
                            check_without_signature, escape, given, is_release_plus_signature, run, signer_chain,
-                           write_certificates)
+                           verdict, write_certificates)
 
 USAGE = '''
   scripts/sign-release [--ca ROOT.pem] CERT.pfx [OUT]
@@ -213,7 +213,10 @@ def release(arguments: argparse.Namespace, out: Given) -> None:
     with tempfile.TemporaryDirectory(dir=out.path.parent, prefix=f'.{out.path.name}.') as folder:
         work = Path(folder)
         check_output(out, work)
-        signer = token_signer(arguments, secret, work) if arguments.key else pfx_signer(given(arguments.paths[0]), secret, work)
+        if arguments.key:
+            signer = token_signer(arguments, secret, work)
+        else:
+            signer = pfx_signer(given(arguments.paths[0]), secret, work)
         check_code_signing(signer)
         chain = signer_chain(signer.leaf, signer.certificates, work)
         ca = root_of(chain, arguments.ca, signer, work)
@@ -250,12 +253,8 @@ def main(argv: list[str]) -> int:
     first = 0 if all(token) else 1
     if not first <= len(arguments.paths) <= first + 1:
         parser.error('give CERT.pfx [OUT], or with a token [OUT]')
-    try:
-        release(arguments, given(arguments.paths[first] if len(arguments.paths) > first else str(DEFAULT_OUT)))
-    except Refused as refusal:
-        print(f'FAIL: {refusal}')
-        return 1
-    return 0
+    out = given(arguments.paths[first] if len(arguments.paths) > first else str(DEFAULT_OUT))
+    return verdict(lambda: release(arguments, out))
 
 
 if __name__ == '__main__':
