@@ -8,6 +8,7 @@ its exit code and last line, and for the signer what it left beside OUT and
 the arguments it gave osslsigncode and openssl. Needs dist/ built.
 """
 import concurrent.futures
+import functools
 import os
 import shutil
 import struct
@@ -52,14 +53,14 @@ def tool(*argv, check=True):
         raise RuntimeError('%s failed: %s' % (argv, done.stderr.decode(errors='replace')))
 
 
-def certificate(name, issuer=None, usage='codeSigning', days=60, key=('ec', '-pkeyopt', 'ec_paramgen_curve:P-256')):
-    """NAME.pem, CN=NAME, from ISSUER (self-signed when None) for USAGE (an
-    extended key usage, or CA), valid from 30 days ago, when the stamps of the
-    past are made, for DAYS days. Its key is NAME.key, unless NAME.csr was made
-    elsewhere (on the token)."""
+def certificate(name, issuer=None, usage='codeSigning', days=60):
+    """NAME.pem, CN=NAME (or as SUBJECTS says), from ISSUER (self-signed when None) for USAGE (an extended key
+    usage, or CA), valid from 30 days ago, when the stamps of the past are made, for DAYS days. Its key is
+    NAME.key, unless NAME.csr was made elsewhere (on the token); RSA for the publisher, which MD5 needs."""
     if not os.path.exists(name + '.csr'):
-        tool('openssl', 'req', '-new', '-newkey', *key, '-nodes', '-keyout', name + '.key', '-subj', '/CN=' + name,
-             '-out', name + '.csr')
+        key = ['rsa:2048'] if name == 'publisher' else ['ec', '-pkeyopt', 'ec_paramgen_curve:P-256']
+        tool('openssl', 'req', '-new', '-newkey', *key, '-nodes', '-keyout', name + '.key',
+             '-subj', '/CN=' + SUBJECTS.get(name, name), '-out', name + '.csr')
     write(name + '.ext', '\n'.join(
         ['basicConstraints=critical,CA:TRUE', 'keyUsage=critical,keyCertSign'] if usage == 'CA' else
         ['basicConstraints=CA:FALSE', 'keyUsage=critical,digitalSignature', 'extendedKeyUsage=' + usage]))
@@ -104,23 +105,19 @@ def flipped(source, target):
     write(target, data)
 
 
-def resigned(edit):
-    """A maker: the genuine signature edited by EDIT (given the signed data), rebuilt with asn1crypto."""
+def resigned(path, change, source=GENUINE):
+    """A maker: SOURCE with the part of its signed data at PATH (keys) made CHANGE(part), rebuilt with asn1crypto."""
     def make(target):
-        signature = cms.ContentInfo.load(signature_der(GENUINE))
-        edit(signature['content'])
-        forge(target, der=signature.dump(force=True))
+        signature = cms.ContentInfo.load(signature_der(source))
+        *parents, last = ['content', *path]
+        parent = functools.reduce(lambda part, key: part[key], parents, signature)
+        parent[last] = change(parent[last])
+        forge(target, source=source, der=signature.dump(force=True))
     return make
 
 
-def add_large_attribute(signed_data):
-    signed_data['signer_infos'][0]['unsigned_attrs'] = [
-        cms.CMSAttribute({'type': '1.3.6.1.4.1.4711.1', 'values': [core.OctetString(bytes(69_000))]})]
-
-
-def add_stranger(signed_data):
-    stranger = x509.Certificate.load(pem.unarmor(read('attacker.pem'))[2])
-    signed_data['certificates'] = list(signed_data['certificates']) + [stranger]
+def loaded(name):
+    return x509.Certificate.load(pem.unarmor(read(name + '.pem'))[2])
 
 
 def overwritten_blob(target):
@@ -167,6 +164,7 @@ def lying_notices(target):
 
 OTHER_ROOT = 'check-other-root/ZiBLauncher.exe'  # signed by scripts/sign-release in setUpClass
 TSA_CA = ['--tsa-ca', 'tsaroot.pem']
+UNSIGNED_ATTRIBUTES = ['signer_infos', 0, 'unsigned_attrs']
 NOT_VERIFIED = 'FAIL: the signature of {exe} does not verify against root.pem'
 NESTED = 'FAIL: {exe} carries a nested signature, which scripts/sign-release never makes'
 NOT_ALONE = 'FAIL: the certificate entry of {exe} holds more than its signature and zero padding'
@@ -199,9 +197,21 @@ CHECKS = [
     ('description-hides-nested', signed_by('-nest', *attacker('x\nSignature Index: 0  (Primary Signature)'),
                                            source=GENUINE), [], NESTED),
     ('overwritten-blob', overwritten_blob, [], NOT_ONE_STAMP + '1.3.6.1.4.1.42921.1.2.1'),
-    ('large-attribute', resigned(add_large_attribute), [], NOT_ONE_STAMP + '1.3.6.1.4.1.4711.1'),
-    ('stranger-certificate', resigned(add_stranger), [],
-     "FAIL: the signature of {exe} carries a certificate not on its signer's chain: CN=attacker"),
+    ('large-attribute', resigned(UNSIGNED_ATTRIBUTES, lambda _: [cms.CMSAttribute(
+        {'type': '1.3.6.1.4.1.4711.1', 'values': [core.OctetString(bytes(69_000))]})]), [],
+     NOT_ONE_STAMP + '1.3.6.1.4.1.4711.1'),
+    ('two-timestamps', lambda t: (stamped('genuine')(t), resigned(UNSIGNED_ATTRIBUTES, lambda stamps: list(stamps) * 2,
+                                                                  source=t)(t)), TSA_CA,
+     NOT_ONE_STAMP + '1.3.6.1.4.1.311.3.3.1'),
+    ('two-signer-infos', resigned(['signer_infos'], lambda infos: list(infos) * 2), [],
+     'FAIL: the signature of {exe} has 2 signer infos, not one'),
+    ('stranger-certificate', resigned(['certificates'], lambda certificates: [*certificates, loaded('attacker')]),
+     [], "FAIL: the signature of {exe} carries a certificate not on its signer's chain: CN=attacker\\nok: signed"),
+    ('impostor-root', resigned(['certificates'], lambda certificates: [
+        *(c for c in certificates if not c.chosen.self_issued), loaded('impostor')]), [],
+     "FAIL: the signature of {exe} carries a certificate not on its signer's chain: CN=root"),
+    ('md5-beside-signature', resigned(['digest_algorithms'], lambda _: [{'algorithm': 'md5'}]), [],
+     'FAIL: the signature of {exe} uses md5, not SHA-256'),
     ('sha1', signed_by(*publisher('-h', 'sha1')), [], 'FAIL: the signature of {exe} uses sha1, not SHA-256'),
     ('md5', signed_by(*publisher('-h', 'md5')), [], 'FAIL: the signature of {exe} uses md5, not SHA-256'),
     ('self-signed-tsa', stamped('self_signed'), TSA_CA, STAMP_REFUSED.format(exe='{exe}', tsa='attacker TSA')),
@@ -220,6 +230,7 @@ CHECKS = [
 EARLIER = {'ZiBLauncher.exe': GENUINE, NOTICES: b'the notices of an earlier release\r\n'}
 PFX = ['../publisher.pfx', 'ZiBLauncher.exe']
 TOKEN = ['--pkcs11-module', SOFTHSM, '--key', TOKEN_KEY, '--certs', '../token.chain', 'ZiBLauncher.exe']
+DESCRIPTION = bytes.fromhex('300fa00d810b') + b'ZiBLauncher'  # SpcSpOpusInfo, its programName in ASCII
 SIGNED = '{out}: {size} bytes, signed with {key}, {stamp}, with ZiBLauncher-notices.txt beside it'
 NOT_A_SIGNED_COPY = 'FAIL: {out} exists and is not a signed copy of this program; remove it or name another output'
 CHECK_REFUSED = ('FAIL: the signed copy does not pass the check: '
@@ -255,13 +266,15 @@ SIGNS = [
     ('second-tsa-answers', PFX, {'QARN_SIGN_TIMESTAMP_URL': 'http://127.0.0.1:9/ {tsa}',
                                  'QARN_SIGN_TSA_CA': '../tsaroot.pem'}, EARLIER, SIGNED),
 ]
-CERTIFICATES = [  # (name, issuer, usage[, days, key])
+CERTIFICATES = [  # (name, issuer, usage[, days])
     ('root', None, 'CA'), ('other', None, 'CA'), ('tsaroot', None, 'CA'), ('intermediate', 'root', 'CA'),
-    ('publisher', 'root', 'codeSigning', 60, ['rsa:2048']),  # RSA, which MD5 signatures need
+    ('publisher', 'root', 'codeSigning'),
     ('vendor', 'other', 'codeSigning'), ('server', 'root', 'serverAuth'), ('expired', 'root', 'codeSigning', 10),
     ('orphan', 'intermediate', 'codeSigning'), ('attacker', None, 'codeSigning'),
     ('tsa', 'tsaroot', 'critical,timeStamping'), ('attacker TSA', None, 'critical,timeStamping'),
-    ('expired TSA', 'tsaroot', 'critical,timeStamping', 10)]
+    ('expired TSA', 'tsaroot', 'critical,timeStamping', 10), ('impostor', None, 'CA')]
+# A stranger's name that would end the FAIL line, were it not escaped; a root's name anyone can copy.
+SUBJECTS = {'attacker': 'attacker\nok: signed', 'impostor': 'root'}
 PFXS = [('publisher.pfx', 'publisher', 'root'), ('server.pfx', 'server', 'root'), ('expired.pfx', 'expired', 'root'),
         ('orphan.pfx', 'orphan'), ('crowded.pfx', 'publisher', 'root', 'attacker')]
 TSAS = {'genuine': 'tsa', 'self_signed': 'attacker TSA', 'expired': 'expired TSA'}  # section of tsa.cnf: certificate
@@ -342,9 +355,7 @@ def observe_sign(name, args, env, before):
         return done, seen, snapshot(os.path.dirname(signed)), recorded, None, None
     stamp = ['--tsa-ca', '../tsaroot.pem'] if 'QARN_SIGN_TIMESTAMP_URL' in env else []
     checked = run('check-release', './' + args[-1], '--ca', '../root.pem', '--no-build', *stamp, cwd=folder)
-    certificates = cms.ContentInfo.load(signature_der(signed))['content']['certificates']
-    names = [certificate.chosen.subject.native['common_name'] for certificate in certificates]
-    return done, seen, snapshot(os.path.dirname(signed)), recorded, checked, names
+    return done, seen, snapshot(os.path.dirname(signed)), recorded, checked, cms.ContentInfo.load(signature_der(signed))
 
 
 class TestSigning(unittest.TestCase):
@@ -387,7 +398,7 @@ class TestSigning(unittest.TestCase):
         self.assertLast(self.observed['check', name].result(), line and line.format(exe=exe))
 
     def sign(self, name, args, env, before, line):
-        done, seen, left, recorded, checked, names = self.observed['sign', name].result()
+        done, seen, left, recorded, checked, signature = self.observed['sign', name].result()
         out = args[-1]
         self.assertNotIn(PASSWORD.encode(), recorded)
         if line.startswith('FAIL: '):
@@ -398,7 +409,11 @@ class TestSigning(unittest.TestCase):
             stamp='stamped by ' + self.url('genuine') if 'QARN_SIGN_TIMESTAMP_URL' in env else 'not timestamped'))
         self.assertIn(b'osslsigncode\0sign\0', recorded)  # the stand-in on PATH was the one called
         self.assertEqual({**left, out: b''}, {out: b'', NOTICES: read(DIST_NOTICES)})
-        self.assertNotIn('attacker', names)
+        signed_data = signature['content']  # the signer's chain alone, described as the program
+        self.assertEqual(sorted(c.chosen.subject.native['common_name'] for c in signed_data['certificates']),
+                         sorted(['publisher' if TOKEN_KEY not in args else 'token', 'root']))
+        self.assertEqual([a['values'][0].dump() for a in signed_data['signer_infos'][0]['signed_attrs']
+                          if a['type'].dotted == '1.3.6.1.4.1.311.2.1.12'], [DESCRIPTION])
         self.assertLast(checked, None)
 
 
