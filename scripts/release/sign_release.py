@@ -83,20 +83,14 @@ def read_secret() -> bytes:
     return line
 
 
-def write_private(path: Path, data: bytes) -> Path:
-    """PATH, made to hold DATA, readable by its owner only."""
-    path.touch(mode=0o600)
-    path.write_bytes(data)
-    return path
-
-
 def pfx_signer(pfx: Given, secret: bytes, work: Path) -> Signer:
     """The key of PFX and the certificate whose public key is its own. The
     key goes into WORK encrypted under a password made here (the pfx's is
     given to openssl on its standard input): osslsigncode then signs with
     that key and the signer's chain alone. -legacy also reads the older
     encryption of PKCS#12 files that Windows exports."""
-    password_file = write_private(work / 'key-password', secrets.token_hex(16).encode())
+    password_file = work / 'key-password'
+    password_file.write_bytes(secrets.token_hex(16).encode())
     done = subprocess.run(['openssl', 'pkcs12', '-legacy', '-in', pfx.path, '-passin', 'stdin',
                            '-passout', f'file:{password_file}'], input=secret + b'\n', capture_output=True)
     if done.returncode != 0:
@@ -106,7 +100,8 @@ def pfx_signer(pfx: Given, secret: bytes, work: Path) -> Signer:
     key_blocks = [der for kind, _, der in blocks if kind == 'ENCRYPTED PRIVATE KEY']
     if not key_blocks:
         raise Refused(f'{pfx.shown} holds no key')
-    key_file = write_private(work / 'key.pem', pem.armor('ENCRYPTED PRIVATE KEY', key_blocks[0]))
+    key_file = work / 'key.pem'
+    key_file.write_bytes(pem.armor('ENCRYPTED PRIVATE KEY', key_blocks[0]))
     public = subprocess.run(['openssl', 'pkey', '-in', key_file, '-passin', f'file:{password_file}', '-pubout',
                              '-outform', 'DER'], capture_output=True)
     public_key = keys.PublicKeyInfo.load(public.stdout).dump() if public.returncode == 0 else None
@@ -130,8 +125,8 @@ def token_signer(arguments: argparse.Namespace, secret: bytes, work: Path) -> Si
     engines = re.search(r'ENGINESDIR: "(.*)"', run('openssl', 'version', '-e').stdout).group(1)
     options = ['-pkcs11engine', f'{engines}/pkcs11.so', '-pkcs11module', arguments.pkcs11_module,
                '-key', arguments.key]
-    return Signer(escape(arguments.key), chain.shown, certificates[0], certificates, options,
-                  write_private(work / 'pin', secret))
+    (work / 'pin').write_bytes(secret)
+    return Signer(escape(arguments.key), chain.shown, certificates[0], certificates, options, work / 'pin')
 
 
 def first_line(text: str | bytes) -> str:
@@ -209,7 +204,8 @@ def release(arguments: argparse.Namespace, out: Given) -> None:
                       'no root to check their timestamps against')
     secret = read_secret()
     out.path.parent.mkdir(parents=True, exist_ok=True)
-    # Beside OUT, to be renamed over it; private, for it holds the key.
+    # Beside OUT, so that the copy is renamed over it; 0700, so that the key
+    # and the password files in it are the user's alone.
     with tempfile.TemporaryDirectory(dir=out.path.parent, prefix=f'.{out.path.name}.') as folder:
         work = Path(folder)
         check_output(out, work)
@@ -217,25 +213,40 @@ def release(arguments: argparse.Namespace, out: Given) -> None:
             signer = token_signer(arguments, secret, work)
         else:
             signer = pfx_signer(given(arguments.paths[0]), secret, work)
-        check_code_signing(signer)
-        chain = signer_chain(signer.leaf, signer.certificates, work)
-        ca = root_of(chain, arguments.ca, signer, work)
-        signed, server = sign(signer, chain, work), None
-        if urls:
-            signed, server = stamp(signed, urls, work)
-        copy = Given(signed, out.shown)
-        try:
-            check_signed_copy(copy, ca, tsa_ca and given(tsa_ca), work)
-            check_without_signature(copy, work)
-        except Refused as refusal:
-            raise Refused(f'the signed copy does not pass the check: {refusal}') from None
-        os.replace(signed, out.path)
-        notices = out.path.parent / NOTICES_NAME
-        if not (notices.exists() and notices.samefile(DIST_NOTICES)):
-            shutil.copyfile(DIST_NOTICES, work / NOTICES_NAME)
-            os.replace(work / NOTICES_NAME, notices)
+        signed, server = checked_copy(signer, arguments.ca, urls, tsa_ca and given(tsa_ca), out, work)
+        put_in_place(signed, out.path, work)
     print(f'{out.shown}: {out.path.stat().st_size} bytes, signed with {signer.shown}, '
           f'{f"stamped by {escape(server)}" if server else "not timestamped"}, with {NOTICES_NAME} beside it')
+
+
+def checked_copy(signer: Signer, ca: str | None, urls: list[str], tsa_ca: Given | None, out: Given,
+                 work: Path) -> tuple[Path, str | None]:
+    """dist/ZiBLauncher.exe signed by SIGNER with its chain alone, and
+    stamped by the first of URLS that answers (that server, or None), once
+    it passes the checker's rules as OUT."""
+    check_code_signing(signer)
+    chain = signer_chain(signer.leaf, signer.certificates, work)
+    root = root_of(chain, ca, signer, work)
+    signed, server = sign(signer, chain, work), None
+    if urls:
+        signed, server = stamp(signed, urls, work)
+    copy = Given(signed, out.shown)
+    try:
+        check_signed_copy(copy, root, tsa_ca, work)
+        check_without_signature(copy, work)
+    except Refused as refusal:
+        raise Refused(f'the signed copy does not pass the check: {refusal}') from None
+    return signed, server
+
+
+def put_in_place(signed: Path, out: Path, work: Path) -> None:
+    """Renames SIGNED over OUT, then dist's notices over those beside it
+    (where OUT is not in dist/ itself): each whole, or as it was."""
+    os.replace(signed, out)
+    notices = out.parent / NOTICES_NAME
+    if not (notices.exists() and notices.samefile(DIST_NOTICES)):
+        shutil.copyfile(DIST_NOTICES, work / NOTICES_NAME)
+        os.replace(work / NOTICES_NAME, notices)
 
 
 def main(argv: list[str]) -> int:
