@@ -157,6 +157,15 @@ def stamped(server):
                                '-in', GENUINE, '-out', target)
 
 
+def nonzero_padding(target):
+    """TARGET: the release signed by the publisher, one byte of the zeros that pad its signature made non-zero.
+    A signature padded by nothing has none: signed again with a description one byte longer, it has."""
+    for description in ('ZiBLauncher', 'ZiBLauncher.'):
+        signed_by(*publisher('-n', description))(target)
+        if len(signature_der(target)) % 8:
+            return forge(target, source=target, der=signature_der(target), padding=b'Z')
+
+
 def lying_notices(target):
     shutil.copy(GENUINE, target)
     write(os.path.join(os.path.dirname(target), NOTICES), 'No third-party code.\r\n')
@@ -181,7 +190,7 @@ CHECKS = [
     ('revision-1', lambda t: forge(t, revision=0x100), [],
      'FAIL: the certificate entry of {exe} is not PKCS#7 signed data of revision 2.0'),
     ('padded-1-kib-more', lambda t: forge(t, padding=bytes(1024)), [], NOT_ALONE),
-    ('nonzero-padding', lambda t: forge(t, padding=b'Z'), [], NOT_ALONE),
+    ('nonzero-padding', nonzero_padding, [], NOT_ALONE),
     ('wrong-checksum', lambda t: forge(t, checksum=0xDEADBEEF), [],
      'FAIL: the PE checksum of {exe} is not that of its bytes'),
     ('flipped-byte', lambda t: (flipped(GENUINE, t), forge(t, source=t)), [],
