@@ -332,8 +332,9 @@ def run(script, *args, cwd='.', **env):
 
 
 def snapshot(folder):
+    """The files of FOLDER and their bytes, its folders (a temporary one left behind) with None."""
     paths = {name: os.path.join(folder, name) for name in os.listdir(folder)}
-    return {name: read(path) for name, path in paths.items() if os.path.isfile(path)}
+    return {name: read(path) if os.path.isfile(path) else None for name, path in paths.items()}
 
 
 def observe_check(name, make, options):
