@@ -160,10 +160,10 @@ def stamped(server):
 def nonzero_padding(target):
     """TARGET: the release signed by the publisher, one byte of the zeros that pad its signature made non-zero.
     A signature padded by nothing has none: signed again with a description one byte longer, it has."""
-    for description in ('ZiBLauncher', 'ZiBLauncher.'):
-        signed_by(*publisher('-n', description))(target)
-        if len(signature_der(target)) % 8:
-            return forge(target, source=target, der=signature_der(target), padding=b'Z')
+    for signed in (target + '.ZiBLauncher', target + '.ZiBLauncher.'):
+        signed_by(*publisher('-n', signed.partition('.exe.')[2]))(signed)
+        if len(signature_der(signed)) % 8:
+            return forge(target, source=signed, der=signature_der(signed), padding=b'Z')
 
 
 def lying_notices(target):
