@@ -1,15 +1,12 @@
 #!/usr/bin/python3
-"""scripts/check-release and scripts/sign-release, attacked.
-
-Each case makes a copy of the release as a forger or a careless publisher
-would, with certificates, a local time-stamping server and a software token
-made once a run in a temporary folder; it runs the real command and asserts
-its exit code and last line, and for the signer what it left beside OUT and
-the arguments it gave osslsigncode and openssl. Needs dist/ built.
-"""
+"""scripts/check-release and scripts/sign-release, attacked. Each case makes what a forger or a careless
+publisher would, with certificates, a local time-stamping server and a SoftHSM token made once a run in a
+temporary folder, runs the real command, and asserts its exit code and last line; for the signer also what it
+left beside OUT and the arguments it gave osslsigncode and openssl. Needs dist/ built."""
 import concurrent.futures
 import functools
 import os
+import pathlib
 import shutil
 import struct
 import subprocess
@@ -37,13 +34,11 @@ CLAIM = ' (it claims %s by CN={tsa})' % time.strftime('%Y-%m-%dT%H:%M:%SZ', time
 
 
 def read(path):
-    with open(path, 'rb') as file:
-        return file.read()
+    return pathlib.Path(path).read_bytes()
 
 
 def write(path, data):
-    with open(path, 'wb') as file:
-        file.write(data.encode() if isinstance(data, str) else data)
+    pathlib.Path(path).write_bytes(data.encode() if isinstance(data, str) else data)
 
 
 def tool(*argv, check=True):
@@ -84,9 +79,8 @@ def signature_der(path):
 
 
 def forge(target, source=GENUINE, der=None, revision=0x200, padding=b'', entries=1, tail=b'', checksum=None):
-    """TARGET: the signed SOURCE with a certificate table of ENTRIES entries of
-    DER (the genuine signature), zero-padded to 8 bytes after PADDING, then
-    TAIL, and the PE checksum of its bytes (or CHECKSUM), as a forger writes it."""
+    """TARGET: the signed SOURCE with a certificate table of ENTRIES entries of DER (the genuine signature),
+    zero-padded to 8 bytes after PADDING, then TAIL, and the checksum of its bytes (or CHECKSUM)."""
     der = der or signature_der(GENUINE)
     padding = bytes(-len(der + padding) % 8) + padding
     table = (struct.pack('<IHH', 8 + len(der) + len(padding), revision, 2) + der + padding) * entries
@@ -166,11 +160,6 @@ def nonzero_padding(target):
             return forge(target, source=signed, der=signature_der(signed), padding=b'Z')
 
 
-def lying_notices(target):
-    shutil.copy(GENUINE, target)
-    write(os.path.join(os.path.dirname(target), NOTICES), 'No third-party code.\r\n')
-
-
 OTHER_ROOT = 'check-other-root/ZiBLauncher.exe'  # signed by scripts/sign-release in setUpClass
 TSA_CA = ['--tsa-ca', 'tsaroot.pem']
 UNSIGNED_ATTRIBUTES = ['signer_infos', 0, 'unsigned_attrs']
@@ -209,8 +198,8 @@ CHECKS = [
     ('large-attribute', resigned(UNSIGNED_ATTRIBUTES, lambda _: [cms.CMSAttribute(
         {'type': '1.3.6.1.4.1.4711.1', 'values': [core.OctetString(bytes(69_000))]})]), [],
      NOT_ONE_STAMP + '1.3.6.1.4.1.4711.1'),
-    ('two-timestamps', lambda t: (stamped('genuine')(t), resigned(UNSIGNED_ATTRIBUTES, lambda stamps: list(stamps) * 2,
-                                                                  source=t)(t)), TSA_CA,
+    ('two-timestamps', lambda t: (stamped('genuine')(t), resigned(
+        UNSIGNED_ATTRIBUTES, lambda stamps: list(stamps) * 2, source=t)(t)), TSA_CA,
      NOT_ONE_STAMP + '1.3.6.1.4.1.311.3.3.1'),
     ('two-signer-infos', resigned(['signer_infos'], lambda infos: list(infos) * 2), [],
      'FAIL: the signature of {exe} has 2 signer infos, not one'),
@@ -230,7 +219,8 @@ CHECKS = [
     ('stamp-checked', stamped('genuine'), TSA_CA, None),
     ('expired-but-stamped', lambda t: signed_by(*publisher(
         '-ts', TestSigning.url('genuine', WHILE_VALID), pfx_file='expired.pfx'))(t), TSA_CA, None),
-    ('lying-notices', lying_notices, [],
+    ('lying-notices', lambda t: (shutil.copy(GENUINE, t), write(t.replace('ZiBLauncher.exe', NOTICES),
+                                                                'No third-party code.\r\n')), [],
      'FAIL: the notices beside {exe} differ from those built here, dist/ZiBLauncher-notices.txt'),
     ('no-notices', lambda t: shutil.copy(GENUINE, t), ['--notices', 'none.txt'],
      'FAIL: no notices beside {exe}: none.txt'),
@@ -259,8 +249,8 @@ SIGNS = [
      'FAIL: the password file ../password-2 holds more than one line'),
     ('unreachable-tsa', PFX, {'QARN_SIGN_TIMESTAMP_URL': 'http://127.0.0.1:9/', 'QARN_SIGN_TSA_CA': '../tsaroot.pem'},
      EARLIER, 'FAIL: no time-stamping server answered: http://127.0.0.1:9/'),
-    ('stamp-without-tsa-root', PFX, {'QARN_SIGN_TIMESTAMP_URL': '{tsa}'}, EARLIER, 'FAIL: QARN_SIGN_TIMESTAMP_URL names '
-     'time-stamping servers, but QARN_SIGN_TSA_CA no root to check their timestamps against'),
+    ('stamp-without-tsa-root', PFX, {'QARN_SIGN_TIMESTAMP_URL': '{tsa}'}, EARLIER, 'FAIL: QARN_SIGN_TIMESTAMP_URL '
+     'names time-stamping servers, but QARN_SIGN_TSA_CA no root to check their timestamps against'),
     ('wrong-pin', TOKEN, {'QARN_SIGN_PASSWORD_FILE': '../wrong-pin'}, EARLIER,
      'FAIL: osslsigncode could not sign: Login failed'),
     ('expired-certificate', ['--ca', '../root.pem', '../expired.pfx', 'ZiBLauncher.exe'], {}, EARLIER, CHECK_REFUSED),
@@ -348,9 +338,8 @@ def observe_check(name, make, options):
 
 
 def observe_sign(name, args, env, before):
-    """sign-release's run in the folder sign-NAME, prepared with BEFORE: the
-    run, the folder of OUT before and after, the arguments recorded, and,
-    when it signed, check-release's run and the common names in the signature."""
+    """sign-release's run in the folder sign-NAME, prepared with BEFORE: the run, the folder of OUT before and
+    after, the arguments recorded, and when it signed, check-release's run on OUT and OUT's signature."""
     folder = 'sign-' + name
     os.makedirs(folder)
     for file, content in before.items():
@@ -377,8 +366,7 @@ class TestSigning(unittest.TestCase):
         make_material()
         cls.tsa = subprocess.Popen(['/usr/bin/python3', os.path.join(SCRIPTS, 'tests', 'tsa_responder.py'), 'tsa.cnf',
                                     '120'], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        cls.addClassCleanup(cls.tsa.wait)
-        cls.addClassCleanup(cls.tsa.terminate)
+        cls.addClassCleanup(lambda: (cls.tsa.terminate(), cls.tsa.wait()))  # it would stop by itself in 120 s
         cls.port = int(cls.tsa.stdout.readline())
         cls.tsa.stdout.close()
         os.environ['QARN_SIGN_PASSWORD_FILE'] = os.path.abspath('password-crlf')  # as a Windows editor writes it
@@ -415,7 +403,8 @@ class TestSigning(unittest.TestCase):
             self.assertLast(done, line.format(out=out))
             return self.assertEqual(left, seen)
         self.assertLast(done, line.format(
-            out=out, size=len(left.get(out, b'')), key=next(arg for arg in args if arg.endswith('.pfx') or arg == TOKEN_KEY),
+            out=out, size=len(left.get(out, b'')),
+            key=next(arg for arg in args if arg.endswith('.pfx') or arg == TOKEN_KEY),
             stamp='stamped by ' + self.url('genuine') if 'QARN_SIGN_TIMESTAMP_URL' in env else 'not timestamped'))
         self.assertIn(b'osslsigncode\0sign\0', recorded)  # the stand-in on PATH was the one called
         self.assertEqual({**left, out: b''}, {out: b'', NOTICES: read(DIST_NOTICES)})

@@ -1,14 +1,9 @@
-"""A local RFC 3161 time-stamping server for the signing tests.
+"""A local RFC 3161 time-stamping server for the signing tests: tsa_responder.py CONFIG LIFETIME_SECONDS.
 
-    tsa_responder.py CONFIG LIFETIME_SECONDS
-
-Listens on 127.0.0.1 only, on a port of the system's choosing, which it
-prints as its first line. A POST to /SECTION is answered by `openssl ts
--reply` with that section of CONFIG (one section a TSA), one to
-/SECTION/UNIX_TIME as if the clock said that time (faketime), so that a test
-can stamp in the past and know the time a token claims. It serves at most
-200 requests and stops by itself after LIFETIME_SECONDS.
-"""
+Listens on 127.0.0.1 only, on a port of the system's choosing, which it prints first. `openssl ts -reply`
+answers a POST to /SECTION with that section of CONFIG (a TSA each), one to /SECTION/UNIX_TIME as if the clock
+said that time (faketime): a test can stamp in the past, and knows the time a token claims. It serves at most
+200 requests and stops by itself after LIFETIME_SECONDS."""
 import http.server
 import os
 import re
