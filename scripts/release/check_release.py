@@ -220,8 +220,7 @@ def check_certificates(signed: authenticode.SignedData, whose: str, work: Path) 
 def signer_chain(leaf: x509.Certificate, certificates, work: Path) -> list[x509.Certificate]:
     """LEAF, then its issuers among CERTIFICATES up to a self-signed root or
     the last one there: each the certificate whose key signed the one
-    before, by OpenSSL's judgement (a name anyone can copy). A last
-    certificate that is self-issued but not self-signed is left off."""
+    before, as openssl verify judges it (a name alone anyone can copy)."""
     chain = [leaf]
     while not chain[-1].self_issued:
         taken = {certificate.dump() for certificate in chain}
@@ -231,8 +230,6 @@ def signer_chain(leaf: x509.Certificate, certificates, work: Path) -> list[x509.
         if issuer is None:
             break
         chain.append(issuer)
-    if chain[-1].self_issued and not signed_by(chain[-1], chain[-1], work):
-        chain.pop()
     return chain
 
 
