@@ -372,8 +372,8 @@ def check_icons(resources: dict, exe: str) -> None:
     if [(width, height) for width, height, _, _ in group] != [(size, size) for size in ICON_SIZES]:
         raise Refused(f'icon group {ICON_GROUP} of {exe} holds sizes '
                       f'{" ".join(f"{width}x{height}" for width, height, _, _ in group)}')
-    icons = sorted(name for (kind, name), data in resources.items() for _ in data if kind == pe_image.RT_ICON)
-    if icons != sorted(number for _, _, _, number in group):
+    icons = [name for (kind, name), data in resources.items() for _ in data if kind == pe_image.RT_ICON]
+    if sorted(icons, key=str) != sorted((number for _, _, _, number in group), key=str):
         raise Refused(f'the icon images of {exe} are not those its group {ICON_GROUP} names')
     for width, height, byte_count, number in group:
         image = resources[pe_image.RT_ICON, number][0]

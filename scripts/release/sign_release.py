@@ -76,10 +76,10 @@ def read_secret() -> bytes:
     try:
         text = Path(name).read_bytes()
     except OSError as error:
-        raise Refused(f'cannot read the password file {name}: {error.strerror}') from None
+        raise Refused(f'cannot read the password file {escape(name)}: {error.strerror}') from None
     line = text[:-2] if text.endswith(b'\r\n') else text.removesuffix(b'\n')
     if b'\n' in line or b'\r' in line:
-        raise Refused(f'the password file {name} holds more than one line')
+        raise Refused(f'the password file {escape(name)} holds more than one line')
     return line
 
 
