@@ -1,9 +1,9 @@
 """A local RFC 3161 time-stamping server for the signing tests: tsa_responder.py CONFIG LIFETIME_SECONDS.
 
 Listens on 127.0.0.1 only, on a port of the system's choosing, which it prints first. `openssl ts -reply`
-answers a POST to /SECTION with that section of CONFIG (a TSA each), one to /SECTION/UNIX_TIME as if the clock
-said that time (faketime): a test can stamp in the past, and knows the time a token claims. It serves at most
-200 requests and stops by itself after LIFETIME_SECONDS."""
+answers a POST to /SECTION with that section of CONFIG (a TSA each), one to /SECTION/UNIX_TIME with the clock
+frozen at that time (faketime -f): a test can stamp in the past, and knows the time a token claims to the
+second. It serves at most 200 requests and stops by itself after LIFETIME_SECONDS."""
 import http.server
 import os
 import re
@@ -34,7 +34,7 @@ class TimeStampHandler(http.server.BaseHTTPRequestHandler):
 
     def stamp(self, query, section, unix_time):
         """The DER reply of SECTION's TSA to QUERY, at UNIX_TIME (now when None)."""
-        clock = ['faketime', time.strftime('%Y-%m-%d %H:%M:%S', time.gmtime(int(unix_time)))] if unix_time else []
+        clock = ['faketime', '-f', time.strftime('%Y-%m-%d %H:%M:%S', time.gmtime(int(unix_time)))] if unix_time else []
         done = subprocess.run(clock + ['openssl', 'ts', '-reply', '-config', self.config, '-section', section,
                                        '-queryfile', '/dev/stdin'],
                               input=query, capture_output=True, env=dict(os.environ, TZ='UTC'))
