@@ -185,38 +185,3 @@ qarn_build() {
   shift
   (cd "$QARN_ROOT" && cmake --preset "$preset" "$@" >/dev/null && cmake --build --preset "$preset" >/dev/null)
 }
-
-# What the program built in BUILD holds from outside the project, one
-# "NAME PATH" a line: the archives its link took members from and the objects
-# it loaded, by file name (from the link's map), and the header libraries
-# the compiler read from the host's /usr/include (only Boost, through the
-# build's boost-include link), by folder (from its dependency files).
-qarn_release_inputs() {
-  local build
-  build=$(realpath "$1")
-  {
-    (cd "$build" && {
-      sed -n '/^Archive member included/,/^\(Discarded input sections\|Memory Configuration\)/ s/^\([^ ].*\.a\)(.*/\1/p' ZiBLauncher.map
-      sed -n 's/^LOAD \(.*\.o\)$/\1/p' ZiBLauncher.map
-    } | sort -u | xargs -r realpath | grep -v "^$build/" | sed 's|.*/\(.*\)|\1 &|')
-    find "$build/CMakeFiles" -name '*.d' -exec grep -ohE '/usr/include/[^/ ]+/[^ ]+' {} + |
-      sed 's|^\(/usr/include/[^/]*/\).*|\1 &|' | sort -u -k1,1
-  } | sort -u -k1,1
-}
-
-# Fields of a PE32 FILE: the little-endian unsigned integer of BYTES bytes at
-# OFFSET; where its checksum is, and its certificate table's directory entry
-# (the table's file offset, then its size).
-qarn_read_le() { od -An -v --endian=little -tu"$3" -j"$2" -N"$3" "$1" | tr -d ' '; }
-qarn_pe_checksum_at() { echo $(($(qarn_read_le "$1" 60 4) + 88)); }
-qarn_pe_certificates_at() { echo $(($(qarn_read_le "$1" 60 4) + 152)); }
-
-# The checksum of FILE's bytes as Windows and osslsigncode compute it: its
-# 16-bit words summed, the checksum field left out, the carries folded back
-# in, plus the file's length.
-qarn_pe_checksum() {
-  od -An -v --endian=little -tu2 -w2 "$1" |
-    awk -v skip=$(($(qarn_pe_checksum_at "$1") / 2)) -v size="$(stat -c %s "$1")" '
-      NR - 1 != skip && NR - 1 != skip + 1 { sum += $1 }
-      END { while (sum > 65535) sum = sum % 65536 + int(sum / 65536); print sum + size }'
-}
