@@ -176,6 +176,9 @@ bool Poll(Done done, DWORD patienceMs = kPatienceMs) {
 // UTF-8 as the tests' own texts.
 inline std::vector<std::string> RunProgram(const std::string& commandLine, const std::string& directory,
                                            const std::function<void(DWORD)>& whileRunning = {}) {
+  // Wine brings its desktop up in the first process that needs it, and takes it down once no program is left: here,
+  // not in the program's job, which the desktop would otherwise keep from ever being empty.
+  ::GetDesktopWindow();
   const TempDir output;
   SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
   Common::UniqueFileHandle stderrFile(::CreateFileW(Native(output.path + "err").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
