@@ -116,6 +116,8 @@ struct Row {
   Row& W64(const char* value) { return values.emplace_back("ProgramW6432Dir", value), *this; }
   Row& X86(const char* value) { return values.emplace_back("ProgramFilesDir", value), *this; }
   Row& Named(std::string file) { return launcher = std::move(file), *this; }
+  // The launcher's file, below the test program's folder.
+  Row& From(std::string file) { return build = std::move(file), *this; }
   // No probes: the starts fail.
   Row& WithoutPrograms() { return probes = false, *this; }
   // A probe as `program` below `path` (below the parent), where a cut of the path's bytes at the last '\' byte (in
@@ -127,7 +129,7 @@ struct Row {
     return *this;
   }
 
-  std::string name, parent, folder = "Play\\", launcher = "ZiBLauncher.exe", decoy;
+  std::string name, parent, folder = "Play\\", launcher = "ZiBLauncher.exe", build = launcher, decoy;
   std::vector<std::pair<const char*, const char*>> values;  // the others keep Windows' own
   bool probes = true;
   std::map<UINT, Outcome> outcomes;  // by code page, 0 for any other
@@ -151,7 +153,7 @@ TEST_P(LaunchDecisionTest, DoesWhatTheRowExpects) {
     values.emplace_back(kCurrentVersionKey, name, value ? std::optional(here(value)) : std::nullopt);
   }
   WriteFile(folder + "qarn_migrator.exe", "not in the current directory");
-  CopyProgram("ZiBLauncher.exe", launcher);
+  CopyProgram(row.build, launcher);
   std::vector<std::string> programs, log;
   if (row.probes) programs = {folder + kAdmin.path, folder + kKernel.path};
   if (!row.decoy.empty()) programs.push_back(place.path + row.decoy);
@@ -164,13 +166,13 @@ TEST_P(LaunchDecisionTest, DoesWhatTheRowExpects) {
   EXPECT_TRUE(Exists(folder + "qarn_migrator.exe"));
   // What it started has ended, and left its record.
   std::vector<std::string> started;
-  for (const std::string& program : programs) {
-    if (Exists(program + ".txt")) started.push_back(program);
-  }
+  std::copy_if(programs.begin(), programs.end(), std::back_inserter(started),
+               [](auto& at) { return Exists(at + ".txt"); });
   EXPECT_EQ(started, starts.path ? std::vector{folder + starts.path} : std::vector<std::string>{});
   if (starts.path) {
-    std::string workingFolder = folder + starts.workingFolder;
-    if (workingFolder.back() == '\\') workingFolder.pop_back();
+    // The platform gives a folder's path without its last separator.
+    const std::string workingFolder =
+        *starts.workingFolder ? folder + starts.workingFolder : folder.substr(0, folder.size() - 1);
     EXPECT_EQ(Lines(ReadFile(folder + starts.path + ".txt")),
               (std::vector<std::string>{"\"" + folder + starts.path + "\"" + starts.arguments, workingFolder,
                                         "1 with a window"}));
@@ -206,6 +208,9 @@ const Row kDecisions[] = {
 };
 // clang-format on
 INSTANTIATE_TEST_SUITE_P(Cases, LaunchDecisionTest, ::testing::ValuesIn(kDecisions), kRowName);
+// The release as players get it, signed (the signing test leaves its copy there): it runs as the unsigned one does.
+INSTANTIATE_TEST_SUITE_P(SignedRelease, LaunchDecisionTest,
+                         ::testing::Values(Row(kDecisions[0]).From("signed\\ZiBLauncher.exe")), kRowName);
 
 // 140 characters of two bytes in code pages 932 and 936 (three in UTF-8), in two folders of 70 (Linux, below Wine,
 // takes no name over 255 bytes): a short UTF-16 path whose ANSI spelling is too long for the kernel's start.

@@ -2,7 +2,7 @@
 // - copied as one of the two programs the launcher starts, it is the probe: it
 //   writes its command line, its current directory (both UTF-8) and its
 //   console (how many processes share it, and whether it has a window) to
-//   its own path and ".txt", whole, by a rename;
+//   its own path and ".txt" (read once it has ended);
 // - with "--resolve-extended-error [--load-plainly]", it resolves WinINet's
 //   extended error as the launcher would (see the planted-DLL test);
 // - with "--code-page", it prints the ANSI code page it runs under.
@@ -33,11 +33,10 @@ int RecordHowItWasStarted(const fs::path& self) {
   QARN::Testing::Poll(
       [&] { return (sharers = ::GetConsoleProcessList(sharing, 8)) > 0 && (!windowed || ::GetConsoleWindow()); },
       QARN::Testing::kPatienceMs / 2);
-  std::ofstream(fs::path(self.native() + L".tmp"))
+  std::ofstream(fs::path(self.native() + L".txt"))
       << fs::path(::GetCommandLineW()).u8string() << '\n'
       << fs::current_path().u8string() << '\n'
       << sharers << (::GetConsoleWindow() ? " with a window" : " without a window") << '\n';
-  fs::rename(self.native() + L".tmp", fs::path(self.native() + L".txt"));
   return 0;
 }
 

@@ -37,8 +37,23 @@ include(GoogleTest)
 # The discovered tests get their fixtures and label from a file that ctest
 # reads after the discovery's own: a list-valued property does not survive
 # gtest_discover_tests' PROPERTIES.
-set(passes ${CMAKE_CURRENT_BINARY_DIR}/code-page-passes.cmake)
+set(passes ${CMAKE_CURRENT_BINARY_DIR}/wine-passes.cmake)
 file(WRITE ${passes} "")
+# The tests that FILTER picks, each an entry of its own named with SUFFIX,
+# under LOCALE, after the fixtures FIXTURES, labelled LABEL, with the
+# further PROPERTIES. One process per test: the installation root and the
+# catalogue are built once per process, and the tests need them built
+# afresh. Every wait of a test gives up after a third of its time, saying
+# what it waited for.
+function(qarn_wine_pass filter suffix locale fixtures label)
+  string(MAKE_C_IDENTIFIER "qarn_tests${suffix}${filter}" list)
+  gtest_discover_tests(qarn_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+    TEST_FILTER ${filter} TEST_SUFFIX "${suffix}" TEST_LIST ${list}
+    PROPERTIES TIMEOUT 60 ENVIRONMENT LC_ALL=${locale} RESOURCE_GROUPS wine:1)
+  file(APPEND ${passes} "set_tests_properties(\${${list}} PROPERTIES FIXTURES_REQUIRED \"${fixtures}\" "
+    "LABELS ${label} ${ARGN})\n")
+endfunction()
+
 foreach(pair ${QARN_CODE_PAGES})
   string(REPLACE "=" ";" pair ${pair})
   list(GET pair 0 page)
@@ -48,20 +63,17 @@ foreach(pair ${QARN_CODE_PAGES})
     PASS_REGULAR_EXPRESSION "^${page}[\r\n]*$" FIXTURES_SETUP cp${page} FIXTURES_REQUIRED wine
     RESOURCE_GROUPS wine:1 LABELS cp${page})
   if(page EQUAL 1252)
-    set(filter "*")
-    set(suffix "")
+    qarn_wine_pass("-SignedRelease/*" "" ${locale} "wine;cp1252" cp1252)
+    # The release as players get it, signed by the signing test (the fixture
+    # "signed"), which only the build of the shipped program holds.
+    if(CMAKE_SYSTEM_PROCESSOR STREQUAL i686)
+      qarn_wine_pass("SignedRelease/*" "" ${locale} "wine;cp1252;signed" cp1252)
+    else()
+      qarn_wine_pass("SignedRelease/*" "" ${locale} "wine;cp1252" cp1252 DISABLED TRUE)
+    endif()
   else()
-    set(filter "Spellings/*")
-    set(suffix "@cp${page}")
+    qarn_wine_pass("Spellings/*" "@cp${page}" ${locale} "wine;cp${page}" cp${page})
   endif()
-  # One process per test: the installation root and the catalogue are built
-  # once per process, and the tests need them built afresh. Every wait of a
-  # test gives up after a third of its time, saying what it waited for.
-  gtest_discover_tests(qarn_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-    TEST_FILTER ${filter} TEST_SUFFIX "${suffix}" TEST_LIST qarn_tests_cp${page}
-    PROPERTIES TIMEOUT 60 ENVIRONMENT LC_ALL=${locale} RESOURCE_GROUPS wine:1)
-  file(APPEND ${passes} "set_tests_properties(\${qarn_tests_cp${page}} PROPERTIES "
-    "FIXTURES_REQUIRED \"wine;cp${page}\" LABELS cp${page})\n")
 endforeach()
 set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${passes})
 
