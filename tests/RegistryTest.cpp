@@ -60,10 +60,12 @@ TEST_F(RegistryTest, ReadOnlyKeyIsRead) {
   EXPECT_TRUE(log_.lines.empty());
 }
 
+// As on a machine without QARN: its key is not there either (whatever other tests left in this prefix).
 TEST_F(RegistryTest, MissingInstallationRootIsCQarn) {
   const RegistryValue root(kQarnKey, "LocalRootFolder", std::nullopt);
+  ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kQarnKey);
   EXPECT_EQ(Common::RegistryHelp::GetLocalRootFolder(), "c:\\qarn");
-  EXPECT_EQ(log_.lines, std::vector<std::string>{kLogged + "Failed to find registry value \"LocalRootFolder\" (2)."});
+  EXPECT_EQ(log_.lines, std::vector<std::string>{kLogged + "Failed to find registry key \"" + kQarnKey + "\" (2)."});
 }
 
 }  // namespace QARN::Testing

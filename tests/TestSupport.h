@@ -161,13 +161,12 @@ inline std::string FromAnsi(const std::string& text) {
 // waited for.
 constexpr DWORD kPatienceMs = 20000;
 
-// Calls `done` every 20 ms until it holds; false when `patienceMs` pass first.
+// Calls `done` every 20 ms until it holds, and once more; false when `patienceMs` pass first.
 template <typename Done>
 bool Poll(Done done, DWORD patienceMs = kPatienceMs) {
-  for (const ULONGLONG deadline = ::GetTickCount64() + patienceMs; !done(); ::Sleep(20)) {
-    if (::GetTickCount64() >= deadline) return false;
-  }
-  return true;
+  const ULONGLONG deadline = ::GetTickCount64() + patienceMs;
+  while (!done() && ::GetTickCount64() < deadline) ::Sleep(20);
+  return done();
 }
 
 // Runs `commandLine` in `directory`, standard error to a file; while it runs, calls `whileRunning` with its process
