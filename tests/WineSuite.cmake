@@ -47,7 +47,7 @@ file(WRITE ${passes} "")
 # what it waited for.
 function(qarn_wine_pass filter suffix locale fixtures label)
   string(MAKE_C_IDENTIFIER "qarn_tests${suffix}${filter}" list)
-  gtest_discover_tests(qarn_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+  gtest_discover_tests(qarn_tests DISCOVERY_MODE POST_BUILD DISCOVERY_TIMEOUT 60
     TEST_FILTER ${filter} TEST_SUFFIX "${suffix}" TEST_LIST ${list}
     PROPERTIES TIMEOUT 60 ENVIRONMENT LC_ALL=${locale} RESOURCE_GROUPS wine:1)
   file(APPEND ${passes} "set_tests_properties(\${${list}} PROPERTIES FIXTURES_REQUIRED \"${fixtures}\" "
