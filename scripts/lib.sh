@@ -4,7 +4,14 @@ QARN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 qarn_packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   binutils-mingw-w64-i686 libboost-dev googletest cmake ninja-build wine64
-  wine32:i386 xvfb xauth locales)
+  wine32:i386 xvfb locales)
+
+# What the release tools need (scripts/release/: the checker, the signer, the
+# notices), and what their tests need besides: a software token and a clock
+# to set back.
+qarn_release_packages=(osslsigncode openssl python3-pefile python3-asn1crypto python3-debian
+  libengine-pkcs11-openssl)
+qarn_release_test_packages=(softhsm2 opensc faketime)
 
 # What changes the machine (packages, locales, the kernel's handlers) runs
 # through sudo unless the scripts run as root.
