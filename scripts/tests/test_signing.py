@@ -16,7 +16,7 @@ import unittest
 import urllib.parse
 
 import pefile
-from asn1crypto import cms, core, pem, x509
+from asn1crypto import cms, core, crl, pem, x509
 
 SCRIPTS = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 DIST_EXE = os.path.join(os.path.dirname(SCRIPTS), 'dist', 'ZiBLauncher.exe')
@@ -151,6 +151,16 @@ def stamped(server):
                                '-in', GENUINE, '-out', target)
 
 
+def restamped(path, change):
+    """A maker: the genuine copy stamped by the genuine TSA, then resigned(PATH, CHANGE)."""
+    return lambda target: (stamped('genuine')(target), resigned(path, change, source=target)(target))
+
+
+def expired_but_stamped(target):
+    """TARGET: the release signed with the expired certificate (an ECDSA key), stamped while it was valid."""
+    signed_by(*publisher('-ts', TestSigning.url('genuine', WHILE_VALID), pfx_file='expired.pfx'))(target)
+
+
 def nonzero_padding(target):
     """TARGET: the release signed by the publisher, one byte of the zeros that pad its signature made non-zero.
     A signature padded by nothing has none: signed again with a description one byte longer, it has."""
@@ -163,6 +173,8 @@ def nonzero_padding(target):
 OTHER_ROOT = 'check-other-root/ZiBLauncher.exe'  # signed by scripts/sign-release in setUpClass
 TSA_CA = ['--tsa-ca', 'tsaroot.pem']
 UNSIGNED_ATTRIBUTES = ['signer_infos', 0, 'unsigned_attrs']
+STAMP = [*UNSIGNED_ATTRIBUTES, 0, 'values', 0, 'content']  # the signed data of the first timestamp
+HIDDEN = cms.CMSAttribute({'type': '1.3.6.1.4.1.4711.1', 'values': [core.OctetString(b'#!/bin/sh\nrm -rf ~\n')]})
 NOT_VERIFIED = 'FAIL: the signature of {exe} does not verify against root.pem'
 NESTED = 'FAIL: {exe} carries a nested signature, which scripts/sign-release never makes'
 NOT_ALONE = 'FAIL: the certificate entry of {exe} holds more than its signature and zero padding'
@@ -198,9 +210,12 @@ CHECKS = [
     ('large-attribute', resigned(UNSIGNED_ATTRIBUTES, lambda _: [cms.CMSAttribute(
         {'type': '1.3.6.1.4.1.4711.1', 'values': [core.OctetString(bytes(69_000))]})]), [],
      NOT_ONE_STAMP + '1.3.6.1.4.1.4711.1'),
-    ('two-timestamps', lambda t: (stamped('genuine')(t), resigned(
-        UNSIGNED_ATTRIBUTES, lambda stamps: list(stamps) * 2, source=t)(t)), TSA_CA,
+    ('two-timestamps', restamped(UNSIGNED_ATTRIBUTES, lambda stamps: list(stamps) * 2), TSA_CA,
      NOT_ONE_STAMP + '1.3.6.1.4.1.311.3.3.1'),
+    ('two-signer-infos-in-timestamp', restamped([*STAMP, 'signer_infos'], lambda infos: list(infos) * 2), TSA_CA,
+     'FAIL: the timestamp of {exe} has 2 signer infos, not one'),
+    ('attribute-in-timestamp', restamped([*STAMP, 'signer_infos', 0, 'unsigned_attrs'], lambda _: [HIDDEN]), TSA_CA,
+     'FAIL: the timestamp of {exe} carries an unauthenticated attribute: 1.3.6.1.4.1.4711.1'),
     ('two-signer-infos', resigned(['signer_infos'], lambda infos: list(infos) * 2), [],
      'FAIL: the signature of {exe} has 2 signer infos, not one'),
     ('stranger-certificate', resigned(['certificates'], lambda certificates: [*certificates, loaded('attacker')]),
@@ -208,6 +223,12 @@ CHECKS = [
     ('impostor-root', resigned(['certificates'], lambda certificates: [
         *(c for c in certificates if not c.chosen.self_issued), loaded('impostor')]), [],
      "FAIL: the signature of {exe} carries a certificate not on its signer's chain: CN=root"),
+    ('revocation-list', resigned(['crls'], lambda _: [crl.CertificateList.load(pem.unarmor(read('root.crl'))[2])]),
+     [], 'FAIL: the signature of {exe} carries revocation lists'),
+    ('parameters-of-signature-algorithm', lambda t: (expired_but_stamped(t), resigned(
+        ['signer_infos', 0, 'signature_algorithm'], lambda algorithm: {'algorithm': algorithm['algorithm'].native,
+                                                                       'parameters': HIDDEN['values'][0]},
+        source=t)(t)), TSA_CA, 'FAIL: the signature of {exe} uses sha256_ecdsa with parameters, not SHA-256'),
     ('md5-beside-signature', resigned(['digest_algorithms'], lambda _: [{'algorithm': 'md5'}]), [],
      'FAIL: the signature of {exe} uses md5, not SHA-256'),
     ('sha1', signed_by(*publisher('-h', 'sha1')), [], 'FAIL: the signature of {exe} uses sha1, not SHA-256'),
@@ -217,8 +238,7 @@ CHECKS = [
     ('stamp-unchecked', stamped('genuine'), [],
      'FAIL: {exe} carries a timestamp, but no --tsa-ca was given to check it' + CLAIM.format(tsa='tsa')),
     ('stamp-checked', stamped('genuine'), TSA_CA, None),
-    ('expired-but-stamped', lambda t: signed_by(*publisher(
-        '-ts', TestSigning.url('genuine', WHILE_VALID), pfx_file='expired.pfx'))(t), TSA_CA, None),
+    ('expired-but-stamped', expired_but_stamped, TSA_CA, None),
     ('lying-notices', lambda t: (shutil.copy(GENUINE, t), write(t.replace('ZiBLauncher.exe', NOTICES),
                                                                 'No third-party code.\r\n')), [],
      'FAIL: the notices beside {exe} differ from those built here, dist/ZiBLauncher-notices.txt'),
@@ -262,8 +282,26 @@ SIGNS = [
     ('stale-notices', PFX, {}, {NOTICES: EARLIER[NOTICES]}, SIGNED),
     ('pfx-with-stranger', ['../crowded.pfx', 'ZiBLauncher.exe'], {}, {}, SIGNED),
     ('token', TOKEN, {}, {}, SIGNED),
-    ('second-tsa-answers', PFX, {'QARN_SIGN_TIMESTAMP_URL': 'http://127.0.0.1:9/ {tsa}',
-                                 'QARN_SIGN_TSA_CA': '../tsaroot.pem'}, EARLIER, SIGNED),
+    ('second-of-three-tsas-answers', PFX, {'QARN_SIGN_TIMESTAMP_URL': 'http://127.0.0.1:9/ {tsa} http://127.0.0.1:9/',
+                                           'QARN_SIGN_TSA_CA': '../tsaroot.pem'}, EARLIER, SIGNED),
+]
+
+
+def inverted_icon_crc(pe):
+    """The last byte of icon image 4, a PNG's, of its IEND chunk's CRC, inverted."""
+    icons = next(kind for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries if kind.id == pefile.RESOURCE_TYPE['RT_ICON'])
+    image = next(name for name in icons.directory.entries if name.id == 4).directory.entries[0].data.struct
+    last = pe.get_offset_from_rva(image.OffsetToData + image.Size - 1)
+    pe.set_bytes_at_offset(last, bytes([pe.__data__[last] ^ 0xFF]))
+
+
+# scripts/check-release dist/ZiBLauncher.exe --no-build, run by a copy of the scripts beside the build, whose
+# dist/ holds the program as CHANGE(pefile.PE) made it: (case, CHANGE, its last line).
+BUILDS = [
+    ('time-stamped', lambda pe: setattr(pe.FILE_HEADER, 'TimeDateStamp', 1),
+     'FAIL: dist/ZiBLauncher.exe is not stamped with time 0'),
+    ('icon-crc', inverted_icon_crc,
+     "FAIL: icon image 4 of dist/ZiBLauncher.exe, 48 px, does not decode: the CRC of its b'IEND' chunk is wrong"),
 ]
 CERTIFICATES = [  # (name, issuer, usage[, days])
     ('root', None, 'CA'), ('other', None, 'CA'), ('tsaroot', None, 'CA'), ('intermediate', 'root', 'CA'),
@@ -306,6 +344,10 @@ def make_material():
     pfx('vendor.pfx', 'vendor', 'other', options=['-legacy'])  # the older encryption, as Windows exports it
     make_token()
     write('serial', '01\n')
+    write('index.txt', '')
+    write('ca.cnf', '[ca]\ndefault_ca = root\n[root]\ndatabase = index.txt\ndefault_md = sha256\n')
+    tool('openssl', 'ca', '-gencrl', '-crldays', '30', '-config', 'ca.cnf', '-keyfile', 'root.key', '-cert', 'root.pem',
+         '-out', 'root.crl')  # the root's revocation list, which none of its certificates is on
     write('tsa.cnf', ''.join(
         '[%s]\nserial = serial\nsigner_cert = %s.pem\nsigner_key = %s.key\ncerts = %s.pem\nsigner_digest = sha256\n'
         'default_policy = 1.2.3.4.1\ndigests = sha256\ness_cert_id_alg = sha256\n' % (section, name, name, name)
@@ -317,6 +359,7 @@ def make_material():
 
 
 def run(script, *args, cwd='.', **env):
+    """SCRIPT (in scripts/, unless an absolute path) run with ARGS in CWD, ENV added to the environment."""
     return subprocess.run([os.path.join(SCRIPTS, script), *args], cwd=cwd, env=dict(os.environ, **env),
                           capture_output=True, text=True)
 
@@ -357,6 +400,22 @@ def observe_sign(name, args, env, before):
     return done, seen, snapshot(os.path.dirname(signed)), recorded, checked, cms.ContentInfo.load(signature_der(signed))
 
 
+def observe_build(name, change):
+    """check-release's run, in the folder build-NAME, on a dist/ZiBLauncher.exe that CHANGE made."""
+    root = os.path.abspath('build-' + name)
+    shutil.copytree(SCRIPTS, os.path.join(root, 'scripts'))
+    for part in ('build', 'launcher'):
+        os.symlink(os.path.join(os.path.dirname(SCRIPTS), part), os.path.join(root, part))
+    os.makedirs(os.path.join(root, 'dist'))
+    shutil.copy(DIST_NOTICES, os.path.join(root, 'dist'))
+    pe = pefile.PE(DIST_EXE)
+    change(pe)
+    pe = pefile.PE(data=pe.write(), fast_load=True)
+    pe.OPTIONAL_HEADER.CheckSum = pe.generate_checksum()
+    write(os.path.join(root, 'dist', 'ZiBLauncher.exe'), pe.write())
+    return run(os.path.join(root, 'scripts', 'check-release'), 'dist/ZiBLauncher.exe', '--no-build', cwd=root)
+
+
 class TestSigning(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -381,7 +440,8 @@ class TestSigning(unittest.TestCase):
         pool = concurrent.futures.ThreadPoolExecutor(2)
         cls.addClassCleanup(pool.shutdown, cancel_futures=True)
         cls.observed = {(method, case[0]): pool.submit(observe, *case[:-1]) for method, table, observe in (
-            ('check', CHECKS, observe_check), ('sign', SIGNS, observe_sign)) for case in table}
+            ('check', CHECKS, observe_check), ('sign', SIGNS, observe_sign), ('build', BUILDS, observe_build))
+            for case in table}
 
     @classmethod
     def url(cls, server, unix_time=None):
@@ -396,6 +456,9 @@ class TestSigning(unittest.TestCase):
     def check(self, name, make, options, line):
         exe = 'check-%s/ZiBLauncher.exe' % name
         self.assertLast(self.observed['check', name].result(), line and line.format(exe=exe))
+
+    def build(self, name, change, line):
+        self.assertLast(self.observed['build', name].result(), line)
 
     def sign(self, name, args, env, before, line):
         done, seen, left, recorded, checked, signature = self.observed['sign', name].result()
@@ -415,10 +478,12 @@ class TestSigning(unittest.TestCase):
                          sorted(['publisher' if TOKEN_KEY not in args else 'token', 'root']))
         self.assertEqual([a['values'][0].dump() for a in signed_data['signer_infos'][0]['signed_attrs']
                           if a['type'].dotted == '1.3.6.1.4.1.311.2.1.12'], [DESCRIPTION])
+        self.assertEqual([attribute['type'].dotted for attribute in signed_data['signer_infos'][0]['unsigned_attrs']],
+                         ['1.3.6.1.4.1.311.3.3.1'] if 'QARN_SIGN_TIMESTAMP_URL' in env else [])  # stamped as it says
         self.assertLast(checked, None)
 
 
-for table, method in ((CHECKS, 'check'), (SIGNS, 'sign')):
+for table, method in ((CHECKS, 'check'), (SIGNS, 'sign'), (BUILDS, 'build')):
     for case in table:
         setattr(TestSigning, 'test_%s_%s' % (method, case[0].replace('-', '_')),
                 lambda self, method=method, case=case: getattr(self, method)(*case))
