@@ -1,4 +1,4 @@
-# Shared by the scripts: packages, builds and the Wine environment. Sourced.
+# Shared by the scripts: packages, locales, the 32-bit route, builds. Sourced.
 
 QARN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
@@ -191,4 +191,12 @@ qarn_build() {
   local preset=$1
   shift
   (cd "$QARN_ROOT" && cmake --preset "$preset" "$@" >/dev/null && cmake --build --preset "$preset" >/dev/null)
+}
+
+# Runs the Wine programs of this script in PREFIX, with a persistent server
+# (scripts/wine), which goes when the script ends, also on failure.
+qarn_wine_server() {
+  export WINEPREFIX=$1 WINEDEBUG=-all
+  "$QARN_ROOT/scripts/wine" server "$WINEPREFIX"
+  trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
 }

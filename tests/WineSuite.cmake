@@ -1,7 +1,7 @@
 # The test program's tests, each under Wine (included by tests/CMakeLists.txt).
 
-# The Wine prefixes of the tests: a base one, made with the build (the test
-# listing runs in it before any test), and one copy for each slot of the
+# The Wine prefixes of the tests: a base one, made with the build (the tests
+# are listed in it once they are built), and one copy for each slot of the
 # resource "wine", which CTest hands out one test at a time: the tests of
 # one prefix share its registry, but most of a test's time goes to waiting
 # on Wine, on a started program or on a box, which a test in another prefix
@@ -21,7 +21,6 @@ set_target_properties(qarn_tests PROPERTIES CROSSCOMPILING_EMULATOR
 set_target_properties(qarn_tests PROPERTIES LINK_DEPENDS ${QARN_WINE_DIR}/base/system.reg)
 # The listings share one server, which ends a few seconds after the last.
 add_custom_command(TARGET qarn_tests POST_BUILD COMMAND ${QARN_WINE} server ${QARN_WINE_DIR}/base 5)
-
 
 # The fixture "wine": the slots' prefixes, each with a persistent server, and
 # a display (unless ctest runs in one), in which failure boxes are real
